@@ -1,0 +1,24 @@
+#pragma once
+
+#include <string>
+
+// Program-wide environment, computed once at start-up and read-only afterwards.
+namespace apptools2 {
+
+extern std::wstring ProgramFolder;  // folder of the running executable, no trailing backslash
+extern std::wstring WindowsFolder;
+extern bool Is64BitWindows;  // a 32-bit process under WOW64
+
+void StartUp();
+
+// True when the process is a 32-bit process under WOW64; false when IsWow64Process is missing
+// or fails. Shared by the modules that keep a view flag of their own.
+bool RunningUnderWow64();
+
+// Folder part of a module path: everything before its last backslash.
+std::wstring FolderOfPath(const std::wstring& path);
+
+std::wstring GetCurrentUserName();
+std::wstring GetSpecialFolderPath(int csidl);
+
+}  // namespace apptools2

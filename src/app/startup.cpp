@@ -1,0 +1,13 @@
+#include "app/startup.h"
+
+#include "app/apptools2.h"
+#include "win/entry_points.h"
+
+namespace app {
+
+void StartUp() {
+  win::LoadEntryPoints();
+  apptools2::StartUp();
+}
+
+}  // namespace app

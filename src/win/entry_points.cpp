@@ -1,0 +1,15 @@
+#include "win/entry_points.h"
+
+namespace win {
+
+EntryPoints& Entries() {
+  static EntryPoints entries;
+  return entries;
+}
+
+void LoadEntryPoints() {
+  EntryPoints& e = Entries();
+  e.isWow64Process = FindEntry<decltype(e.isWow64Process)>(L"kernel32", "IsWow64Process");
+}
+
+}  // namespace win

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <windows.h>
+
+namespace win {
+
+// Entry points that older systems lack or that tests must replace. Filled once at start-up;
+// a test may null or swap a field and re-run the module start that reads it.
+struct EntryPoints {
+  BOOL(WINAPI* isWow64Process)(HANDLE, PBOOL) = nullptr;
+};
+
+EntryPoints& Entries();
+void LoadEntryPoints();
+
+// GetProcAddress on a module that is already loaded; null when either is missing.
+template <class Fn>
+Fn FindEntry(const wchar_t* module, const char* name) {
+  HMODULE handle = ::GetModuleHandleW(module);
+  return handle ? reinterpret_cast<Fn>(reinterpret_cast<void*>(::GetProcAddress(handle, name)))
+                : nullptr;
+}
+
+}  // namespace win

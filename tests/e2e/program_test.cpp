@@ -1,0 +1,118 @@
+// The built executable as the installer sees it: its image, its exit codes, its effects.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <set>
+#include <string>
+
+#include "support/child_process.h"
+#include "support/maint.h"
+#include "support/services.h"
+#include "support/test_env.h"
+
+namespace {
+
+std::string ReadAll(const std::wstring& path) { return testenv::ReadFileText(path); }
+
+template <class T>
+const T* At(const std::string& image, size_t offset) {
+  return offset + sizeof(T) <= image.size() ? reinterpret_cast<const T*>(image.data() + offset)
+                                            : nullptr;
+}
+
+TEST(ProgramImageTest, GuiSubsystemSystemImportsAndAdministratorManifest) {
+  const std::string image = ReadAll(testenv::BuiltMaint());
+  const auto* dos = At<IMAGE_DOS_HEADER>(image, 0);
+  ASSERT_TRUE(dos);
+  const auto* nt = At<IMAGE_NT_HEADERS32>(image, dos->e_lfanew);
+  ASSERT_TRUE(nt);
+  EXPECT_EQ(nt->FileHeader.Machine, IMAGE_FILE_MACHINE_I386);
+  EXPECT_EQ(nt->OptionalHeader.Subsystem, IMAGE_SUBSYSTEM_WINDOWS_GUI);
+
+  // Walk the import directory: every DLL must be one the system ships.
+  const auto& dir = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+  const auto* sections = IMAGE_FIRST_SECTION(nt);
+  auto fileOffset = [&](DWORD rva) -> size_t {
+    for (int i = 0; i < nt->FileHeader.NumberOfSections; ++i) {
+      const auto& s = sections[i];
+      if (rva >= s.VirtualAddress && rva < s.VirtualAddress + s.Misc.VirtualSize) {
+        return rva - s.VirtualAddress + s.PointerToRawData;
+      }
+    }
+    return image.size();
+  };
+  std::set<std::string> dlls;
+  for (size_t at = fileOffset(dir.VirtualAddress);; at += sizeof(IMAGE_IMPORT_DESCRIPTOR)) {
+    const auto* entry = At<IMAGE_IMPORT_DESCRIPTOR>(image, at);
+    ASSERT_TRUE(entry);
+    if (entry->Name == 0) break;
+    std::string name = image.c_str() + fileOffset(entry->Name);
+    for (char& c : name) c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
+    dlls.insert(name);
+  }
+  const std::set<std::string> system = {"kernel32.dll", "advapi32.dll", "shell32.dll",
+                                        "ole32.dll",    "user32.dll",   "msvcrt.dll"};
+  for (const std::string& dll : dlls) EXPECT_TRUE(system.count(dll)) << dll;
+
+  HMODULE module =
+      ::LoadLibraryExW(testenv::BuiltMaint().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+  ASSERT_TRUE(module);
+  HRSRC manifest = ::FindResourceW(module, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(24));
+  ASSERT_TRUE(manifest);
+  const std::string text(static_cast<const char*>(::LockResource(::LoadResource(module, manifest))),
+                         ::SizeofResource(module, manifest));
+  EXPECT_NE(text.find("level=\"requireAdministrator\""), std::string::npos);
+  EXPECT_NE(text.find("supportedOS"), std::string::npos);
+  EXPECT_TRUE(::FindResourceW(module, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(16)));  // version
+  ::FreeLibrary(module);
+}
+
+class ProgramRunTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    testenv::DeleteTestService(L"KorvaS");
+    ASSERT_TRUE(testenv::CreateTestService(
+        L"KorvaS", testenv::Quoted(testenv::BuiltProgram(L"tw6-sleeper.exe"))));
+  }
+  void TearDown() override { testenv::DeleteTestService(L"KorvaS"); }
+};
+
+TEST_F(ProgramRunTest, UnknownOrMissingWordsExitZeroAndChangeNothing) {
+  for (const wchar_t* args :
+       {L"", L"UNINSTALL", L"/UNINSTALL", L"-UNINSTALLX", L"\"\"", L"-UNINSTAL", L"--UNINSTALL"}) {
+    EXPECT_EQ(testenv::RunMaint(testenv::BuiltMaint(), args).exitCode, 0u) << args;
+  }
+  EXPECT_TRUE(testenv::ServiceExists(L"KorvaS"));
+}
+
+TEST_F(ProgramRunTest, UninstallInLowerCaseDeletesKorvaSAndExitsZero) {
+  EXPECT_EQ(testenv::RunMaint(testenv::BuiltMaint(), L"\"\" -uninstall extra").exitCode, 0u);
+  EXPECT_FALSE(testenv::ServiceExists(L"KorvaS"));
+}
+
+TEST_F(ProgramRunTest, RunsFromAFolderWithBlanksIgnoringAPlantedSc) {
+  testenv::ScratchFolder folder(L"program folder");
+  const std::wstring exe = folder / L"TW6Maint.exe";
+  ASSERT_TRUE(testenv::CopyTo(testenv::BuiltMaint(), exe));
+  ASSERT_TRUE(testenv::CopyTo(testenv::BuiltProgram(L"tw6-probe.exe"), folder / L"sc.exe"));
+  const std::wstring log = folder / L"probe.log";
+  ::SetEnvironmentVariableW(L"TW6_PROBE_LOG", log.c_str());
+  const DWORD code = testenv::RunMaint(exe, L"-UNINSTALL").exitCode;
+  ::SetEnvironmentVariableW(L"TW6_PROBE_LOG", nullptr);
+  EXPECT_EQ(code, 0u);
+  EXPECT_FALSE(testenv::PathExists(log)) << "the planted sc.exe ran";
+  EXPECT_FALSE(testenv::ServiceExists(L"KorvaS"));
+}
+
+TEST_F(ProgramRunTest, RunsFromTheRootOfADrive) {
+  // Drive T: is an empty folder that tools/prefix maps in each prefix.
+  if (::GetDriveTypeW(L"T:\\") == DRIVE_NO_ROOT_DIR) GTEST_SKIP() << "no drive T: in this machine";
+  ASSERT_TRUE(testenv::CopyTo(testenv::BuiltMaint(), L"T:\\TW6Maint.exe"));
+  const DWORD code = testenv::RunMaint(L"T:\\TW6Maint.exe", L"-UNINSTALL").exitCode;
+  ::DeleteFileW(L"T:\\TW6Maint.exe");
+  EXPECT_EQ(code, 0u);
+  EXPECT_FALSE(testenv::ServiceExists(L"KorvaS"));
+}
+
+}  // namespace

@@ -1,0 +1,22 @@
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+namespace testenv {
+
+// TW6Maint.exe as built, or copied into another folder for a test.
+std::wstring BuiltMaint();
+
+struct MaintRun {
+  DWORD exitCode = static_cast<DWORD>(-1);
+  std::vector<std::string> debugLines;  // what the run wrote to the debugger output, in order
+};
+
+// Runs the program with the given argument text (may be empty) and waits for it.
+MaintRun RunMaint(const std::wstring& exePath, const std::wstring& arguments,
+                  DWORD timeoutMs = 120000);
+
+}  // namespace testenv

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+namespace testenv {
+
+// Folder of the running test executable; the program and the test programs are built beside it.
+std::wstring BuildFolder();
+std::wstring BuiltProgram(const std::wstring& fileName);
+
+bool IsXp();     // the 32-bit prefix set to Windows XP
+bool IsWow64();  // a 32-bit process on 64-bit Windows
+
+// A fresh folder C:\tw6test\<name>-<pid>-<n> that the destructor removes with everything in it.
+class ScratchFolder {
+ public:
+  explicit ScratchFolder(const std::wstring& name);
+  ~ScratchFolder();
+  ScratchFolder(const ScratchFolder&) = delete;
+  ScratchFolder& operator=(const ScratchFolder&) = delete;
+  const std::wstring& path() const { return path_; }
+  std::wstring operator/(const std::wstring& name) const { return path_ + L"\\" + name; }
+
+ private:
+  std::wstring path_;
+};
+
+// Removes a folder tree with plain path-based calls (test clean-up only).
+void RemoveTree(const std::wstring& folder);
+bool PathExists(const std::wstring& path);
+bool CopyTo(const std::wstring& from, const std::wstring& to);
+void WriteFileText(const std::wstring& path, const std::string& text);
+std::string ReadFileText(const std::wstring& path);
+
+}  // namespace testenv
