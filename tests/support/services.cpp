@@ -36,6 +36,28 @@ bool CreateTestService(const std::wstring& name, const std::wstring& binaryComma
   return static_cast<bool>(service);
 }
 
+bool StartTestService(const std::wstring& name) {
+  win::UniqueServiceHandle manager = OpenManager();
+  win::UniqueServiceHandle service(::OpenServiceW(manager.get(), name.c_str(), SERVICE_ALL_ACCESS));
+  if (!service || !::StartServiceW(service.get(), 0, nullptr)) return false;
+  SERVICE_STATUS status = {};
+  for (int i = 0; i < 400 && ::QueryServiceStatus(service.get(), &status); ++i) {
+    if (status.dwCurrentState == SERVICE_RUNNING) return true;
+    ::Sleep(25);
+  }
+  return false;
+}
+
+bool CreateDriverService(const std::wstring& name, const std::wstring& displayName,
+                         const std::wstring& driverPath) {
+  win::UniqueServiceHandle manager = OpenManager();
+  win::UniqueServiceHandle service(
+      ::CreateServiceW(manager.get(), name.c_str(), displayName.c_str(), SERVICE_ALL_ACCESS,
+                       SERVICE_FILE_SYSTEM_DRIVER, SERVICE_AUTO_START, SERVICE_ERROR_NORMAL,
+                       driverPath.c_str(), nullptr, nullptr, nullptr, nullptr, nullptr));
+  return static_cast<bool>(service);
+}
+
 void DeleteTestService(const std::wstring& name) {
   {
     win::UniqueServiceHandle manager = OpenManager();

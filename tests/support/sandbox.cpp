@@ -1,0 +1,296 @@
+#include "support/sandbox.h"
+
+#include <shlobj.h>
+#include <tlhelp32.h>
+
+#include <algorithm>
+#include <sstream>
+
+#include "support/maint.h"
+#include "support/services.h"
+#include "support/test_env.h"
+#include "win/unique_handle.h"
+
+namespace sandbox {
+
+namespace {
+
+const wchar_t kServiceKey[] = L"SYSTEM\\CurrentControlSet\\Services\\TW5IFS";
+const wchar_t kRunKey[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
+const wchar_t kGuardValue[] = L"Dravelin Tidewell 6 Guard";
+const wchar_t* const kVerbKeys[] = {L"exefile\\shell\\tw5", L"exefile\\shell\\tw5\\command",
+                                    L"Msi.Package\\shell\\tw5",
+                                    L"Msi.Package\\shell\\tw5\\command"};
+
+// The program works in the 64-bit view on 64-bit Windows; so does what we seed and read.
+REGSAM View() { return testenv::IsWow64() ? KEY_WOW64_64KEY : 0; }
+
+std::string Narrow(const std::wstring& text) {
+  std::string result;
+  for (wchar_t c : text) result += c < 128 ? static_cast<char>(c) : '?';
+  return result;
+}
+
+std::wstring ShellFolder(int csidl) {
+  wchar_t path[MAX_PATH] = {};
+  return SUCCEEDED(::SHGetFolderPathW(nullptr, csidl, nullptr, 0, path)) ? path : L"";
+}
+
+void MakeFolders(const std::wstring& path) {
+  for (size_t at = path.find(L'\\', 3); at != std::wstring::npos; at = path.find(L'\\', at + 1)) {
+    ::CreateDirectoryW(path.substr(0, at).c_str(), nullptr);
+  }
+  ::CreateDirectoryW(path.c_str(), nullptr);
+}
+
+void Fail(std::vector<std::string>* problems, const std::string& what) {
+  if (problems) problems->push_back(what);
+}
+
+bool WriteText(HKEY root, const std::wstring& key, const wchar_t* name, const std::wstring& data,
+               DWORD type = REG_SZ) {
+  win::UniqueRegKey handle;
+  if (::RegCreateKeyExW(root, key.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS | View(), nullptr,
+                        handle.put(), nullptr) != ERROR_SUCCESS) {
+    return false;
+  }
+  return ::RegSetValueExW(handle.get(), name, 0, type, reinterpret_cast<const BYTE*>(data.c_str()),
+                          static_cast<DWORD>((data.size() + 1) * sizeof(wchar_t))) == ERROR_SUCCESS;
+}
+
+std::string ReadValue(HKEY root, const std::wstring& key, const wchar_t* name) {
+  win::UniqueRegKey handle;
+  if (::RegOpenKeyExW(root, key.c_str(), 0, KEY_READ | View(), handle.put()) != ERROR_SUCCESS) {
+    return "-";
+  }
+  DWORD type = 0, size = 0;
+  if (::RegQueryValueExW(handle.get(), name, nullptr, &type, nullptr, &size) != ERROR_SUCCESS) {
+    return "(key, no value)";
+  }
+  std::vector<BYTE> data(size + 2);
+  ::RegQueryValueExW(handle.get(), name, nullptr, &type, data.data(), &size);
+  switch (type) {
+    case REG_DWORD:
+      return "REG_DWORD " + std::to_string(*reinterpret_cast<DWORD*>(data.data()));
+    case REG_SZ:
+    case REG_EXPAND_SZ:
+      return std::string(type == REG_SZ ? "REG_SZ" : "REG_EXPAND_SZ") + " (" +
+             std::to_string(size) + " bytes) \"" +
+             Narrow(reinterpret_cast<const wchar_t*>(data.data())) + "\"";
+    default:
+      return "type " + std::to_string(type) + ", " + std::to_string(size) + " bytes";
+  }
+}
+
+std::string ServiceFact(const std::wstring& name) {
+  if (!testenv::ServiceExists(name)) return "-";
+  static const char* const states[] = {"unknown",       "stopped", "start pending",
+                                       "stop pending",  "running", "continue pending",
+                                       "pause pending", "paused"};
+  const DWORD state = testenv::ServiceState(name);
+  return state < 8 ? states[state] : "state " + std::to_string(state);
+}
+
+// Files below a folder, or "-" when the folder is not there.
+std::string FolderFact(const std::wstring& folder) {
+  if (!testenv::PathExists(folder)) return "-";
+  int files = 0, folders = 0;
+  std::vector<std::wstring> pending = {folder};
+  while (!pending.empty()) {
+    const std::wstring current = pending.back();
+    pending.pop_back();
+    WIN32_FIND_DATAW data;
+    win::UniqueFindHandle find(::FindFirstFileW((current + L"\\*").c_str(), &data));
+    if (!find) continue;
+    do {
+      const std::wstring name = data.cFileName;
+      if (name == L"." || name == L"..") continue;
+      if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+        ++folders;
+        if (!(data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+          pending.push_back(current + L"\\" + name);
+        }
+      } else {
+        ++files;
+      }
+    } while (::FindNextFileW(find.get(), &data));
+  }
+  return std::to_string(files) + " files, " + std::to_string(folders) + " folders";
+}
+
+}  // namespace
+
+Layout DefaultLayout() {
+  Layout layout;
+  layout.programFolder = ShellFolder(CSIDL_PROGRAM_FILES) + L"\\Dravelin Tidewell 6";
+  const std::wstring base =
+      ShellFolder(testenv::IsXp() ? CSIDL_COMMON_APPDATA : CSIDL_COMMON_DOCUMENTS);
+  layout.dataFolder = base + L"\\Dravelin\\Dravelin Tidewell";
+  layout.guardLog = L"C:\\tw6-sandbox-guard.log";
+  return layout;
+}
+
+int CountProcesses(const std::wstring& exeName) {
+  win::UniqueFileHandle snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+  if (!snapshot) return -1;
+  PROCESSENTRY32W entry = {};
+  entry.dwSize = sizeof(entry);
+  int count = 0;
+  for (BOOL ok = ::Process32FirstW(snapshot.get(), &entry); ok;
+       ok = ::Process32NextW(snapshot.get(), &entry)) {
+    std::wstring name = entry.szExeFile;
+    name = name.substr(name.find_last_of(L'\\') + 1);
+    if (::lstrcmpiW(name.c_str(), exeName.c_str()) == 0) ++count;
+  }
+  return count;
+}
+
+bool InstalledProduct::Seed(const Layout& layout, bool installed,
+                            std::vector<std::string>* problems) {
+  const size_t before = problems ? problems->size() : 0;
+  MakeFolders(layout.programFolder);
+  if (!testenv::CopyTo(testenv::BuiltMaint(), layout.maint())) Fail(problems, "copy TW6Maint.exe");
+  if (!installed) return !problems || problems->size() == before;
+
+  const std::wstring sleeper = testenv::BuiltProgram(L"tw6-sleeper.exe");
+  for (const wchar_t* name : {L"TW6.exe", L"TW6Log.exe", L"TW6Guard.exe"}) {
+    if (!testenv::CopyTo(sleeper, layout.programFolder + L"\\" + name)) {
+      Fail(problems, "copy " + Narrow(name));
+    }
+  }
+  for (const wchar_t* name : {L"TW6.exe", L"TW6Log.exe", L"TW6Log.exe", L"TW6Guard.exe"}) {
+    processes_.push_back(testenv::ChildProcess::Start(
+        testenv::Quoted(layout.programFolder + L"\\" + name), layout.programFolder));
+    if (!processes_.back().started()) Fail(problems, "start " + Narrow(name));
+  }
+
+  const std::wstring service = testenv::BuiltProgram(L"tw6-test-service.exe");
+  testenv::DeleteTestService(L"KorvaS");
+  if (!testenv::PathExists(service) ||
+      !testenv::CreateTestService(L"KorvaS", testenv::Quoted(service)) ||
+      !testenv::StartTestService(L"KorvaS")) {
+    Fail(problems, "register and start KorvaS");
+  }
+
+  const std::wstring driver =
+      layout.programFolder + (testenv::IsWow64() ? L"\\IFS64.sys" : L"\\IFS32.sys");
+  if (!testenv::CreateDriverService(L"TW5IFS", L"Dravelin Tidewell FileSystemChanges Driver",
+                                    driver)) {
+    Fail(problems, "register TW5IFS");
+  }
+  WriteText(HKEY_LOCAL_MACHINE, std::wstring(kServiceKey) + L"\\Instances", L"DefaultInstance",
+            L"TW5Log Instance");
+  WriteText(HKEY_LOCAL_MACHINE, std::wstring(kServiceKey) + L"\\Instances\\TW5Log Instance",
+            L"Altitude", L"265001");
+
+  const std::wstring launch = L"\"" + layout.programFolder + L"\\TW6Log.exe\" \"%1\"";
+  for (const wchar_t* key : kVerbKeys) {
+    const bool command = std::wstring(key).find(L"command") != std::wstring::npos;
+    if (!WriteText(HKEY_CLASSES_ROOT, key, nullptr,
+                   command ? launch : L"Install with Dravelin Tidewell 5")) {
+      Fail(problems, "write verb " + Narrow(key));
+    }
+  }
+  if (!WriteText(HKEY_LOCAL_MACHINE, kRunKey, kGuardValue,
+                 L"\"" + layout.programFolder + L"\\TW6Guard.exe\"")) {
+    Fail(problems, "write the Run value");
+  }
+
+  for (const std::wstring& folder :
+       {layout.dataFolder, layout.dataFolder + L" 5", layout.programFolder + L"\\SnapShots"}) {
+    MakeFolders(folder + L"\\Logs");
+    testenv::WriteFileText(folder + L"\\settings.ini", "[tw6]\r\n");
+    testenv::WriteFileText(folder + L"\\Logs\\install.log", "log\r\n");
+  }
+  return !problems || problems->size() == before;
+}
+
+void InstalledProduct::StopProcesses() { processes_.clear(); }
+
+std::string Snapshot::Value(const std::string& name) const {
+  for (const Fact& fact : facts) {
+    if (fact.name == name) return fact.value;
+  }
+  return "?";
+}
+
+Snapshot TakeSnapshot(const Layout& layout) {
+  Snapshot s;
+  struct Adder {
+    Snapshot& s;
+    struct Slot {
+      Snapshot& s;
+      std::string key;
+      void operator=(const std::string& value) {
+        s.facts.push_back({key[0] - '0', key.substr(2), value});
+      }
+    };
+    Slot operator[](const std::string& key) { return Slot{s, key}; }
+  } f{s};
+  f["1 service KorvaS"] = ServiceFact(L"KorvaS");
+  f["1 service TW5IFS"] = ServiceFact(L"TW5IFS");
+  for (const wchar_t* name : {L"TW6.exe", L"TW6Log.exe", L"TW6Guard.exe"}) {
+    f["2 process " + Narrow(name)] = std::to_string(CountProcesses(name)) + " running";
+  }
+  const std::wstring instance = std::wstring(kServiceKey) + L"\\Instances\\TW5Log Instance";
+  const struct {
+    std::wstring key;
+    const wchar_t* value;
+  } values[] = {{kServiceKey, L"Type"},
+                {kServiceKey, L"Start"},
+                {kServiceKey, L"ImagePath"},
+                {kServiceKey, L"DependOnGroup"},
+                {kServiceKey, L"DependOnService"},
+                {kServiceKey, L"Group"},
+                {std::wstring(kServiceKey) + L"\\Instances", L"DefaultInstance"},
+                {instance, L"Flags"},
+                {instance, L"Altitude"}};
+  for (const auto& v : values) {
+    f["3 HKLM\\" + Narrow(v.key) + " : " + Narrow(v.value)] =
+        ReadValue(HKEY_LOCAL_MACHINE, v.key, v.value);
+  }
+  for (const wchar_t* key : kVerbKeys) {
+    f["4 HKCR\\" + Narrow(key) + " : (default)"] = ReadValue(HKEY_CLASSES_ROOT, key, nullptr);
+  }
+  f["5 HKLM\\" + Narrow(kRunKey) + " : " + Narrow(kGuardValue)] =
+      ReadValue(HKEY_LOCAL_MACHINE, kRunKey, kGuardValue);
+  f["6 folder " + Narrow(layout.dataFolder)] = FolderFact(layout.dataFolder);
+  f["6 folder " + Narrow(layout.dataFolder + L" 5")] = FolderFact(layout.dataFolder + L" 5");
+  f["6 folder " + Narrow(layout.programFolder + L"\\SnapShots")] =
+      FolderFact(layout.programFolder + L"\\SnapShots");
+  std::string guard = testenv::ReadFileText(layout.guardLog);
+  std::replace(guard.begin(), guard.end(), '\n', ' ');
+  guard.erase(std::remove(guard.begin(), guard.end(), '\r'), guard.end());
+  f["7 messages the guard received"] = guard.empty() ? "-" : guard;
+  return s;
+}
+
+std::string Report(const Snapshot& before, const Snapshot& after) {
+  static const char* const groups[] = {"",
+                                       "Services",
+                                       "Product processes",
+                                       "Driver service values (64-bit view)",
+                                       "Context-menu verbs",
+                                       "Autorun",
+                                       "Data folders",
+                                       "Guard channel"};
+  std::ostringstream out;
+  int group = 0;
+  for (const Snapshot::Fact& fact : before.facts) {
+    if (fact.group != group) {
+      group = fact.group;
+      out << groups[group] << ":\n";
+    }
+    const std::string now = after.Value(fact.name);
+    if (now == fact.value) {
+      out << "    " << fact.name << ": " << fact.value << "\n";
+    } else {
+      out << "  * " << fact.name << "\n        before: " << fact.value
+          << "\n        after:  " << now << "\n";
+    }
+  }
+  out << "(* changed by the run)\n";
+  return out.str();
+}
+
+}  // namespace sandbox

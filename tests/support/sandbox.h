@@ -1,0 +1,56 @@
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "support/child_process.h"
+
+// The product as an installer leaves it on a machine, and what the program changes of it:
+// used by the sandbox run (tools/run) and the whole-program tests.
+namespace sandbox {
+
+struct Layout {
+  std::wstring programFolder;  // where TW6Maint.exe and the product's programs lie
+  std::wstring dataFolder;     // the machine-wide data folder, no trailing backslash
+  std::wstring guardLog;       // what the test guard received
+  std::wstring maint() const { return programFolder + L"\\TW6Maint.exe"; }
+};
+
+// C:\Program Files\Dravelin Tidewell 6 and the data folder where this Windows keeps it.
+Layout DefaultLayout();
+
+// Seeds the "installed" state and keeps its processes running until destroyed; the
+// destructor kills only the processes it started.
+class InstalledProduct {
+ public:
+  // Copies TW6Maint.exe and the product's stand-ins into the program folder; with
+  // installed, also registers and starts what an installation leaves behind.
+  bool Seed(const Layout& layout, bool installed, std::vector<std::string>* problems);
+  void StopProcesses();
+  ~InstalledProduct() { StopProcesses(); }
+
+ private:
+  std::vector<testenv::ChildProcess> processes_;
+};
+
+struct Snapshot {
+  // (group, name, value) in report order; "-" stands for absent.
+  struct Fact {
+    int group;
+    std::string name, value;
+  };
+  std::vector<Fact> facts;
+  std::string Value(const std::string& name) const;
+};
+
+Snapshot TakeSnapshot(const Layout& layout);
+
+// Counts the running processes with that executable name (any letter case).
+int CountProcesses(const std::wstring& exeName);
+
+// A person's before/after table: one line per fact, changed facts marked.
+std::string Report(const Snapshot& before, const Snapshot& after);
+
+}  // namespace sandbox
