@@ -4,12 +4,79 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <map>
 #include <string>
 #include <vector>
 
 #include "support/child_process.h"
 #include "support/debug_monitor.h"
 #include "support/sandbox.h"
+#include "win/unique_handle.h"
+
+namespace {
+
+struct Timing {
+  DWORD exitCode = static_cast<DWORD>(-1);
+  DWORD pid = 0;
+  double wall = 0;      // seconds from start to the end of the program
+  double children = 0;  // seconds the program's child processes (sc.exe) lived, added up
+  int childCount = 0;
+};
+
+double Now() {
+  LARGE_INTEGER frequency, counter;
+  ::QueryPerformanceFrequency(&frequency);
+  ::QueryPerformanceCounter(&counter);
+  return static_cast<double>(counter.QuadPart) / frequency.QuadPart;
+}
+
+// Runs the program in a job whose completion port reports every process that starts and
+// ends in it, so the time spent in the external commands can be told apart.
+Timing RunInJob(const std::wstring& commandLine, const std::wstring& folder) {
+  Timing timing;
+  win::UniqueKernelHandle job(::CreateJobObjectW(nullptr, nullptr));
+  win::UniqueKernelHandle port(::CreateIoCompletionPort(INVALID_HANDLE_VALUE, nullptr, 0, 1));
+  JOBOBJECT_ASSOCIATE_COMPLETION_PORT association = {job.get(), port.get()};
+  ::SetInformationJobObject(job.get(), JobObjectAssociateCompletionPortInformation, &association,
+                            sizeof(association));
+  std::vector<wchar_t> command(commandLine.begin(), commandLine.end());
+  command.push_back(L'\0');
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof(startup);
+  PROCESS_INFORMATION info = {};
+  const double start = Now();
+  if (!::CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr,
+                        folder.c_str(), &startup, &info)) {
+    return timing;
+  }
+  win::UniqueKernelHandle process(info.hProcess), thread(info.hThread);
+  timing.pid = info.dwProcessId;
+  ::AssignProcessToJobObject(job.get(), process.get());
+  ::ResumeThread(thread.get());
+  std::map<DWORD, double> started;
+  DWORD message = 0;
+  ULONG_PTR key = 0;
+  LPOVERLAPPED data = nullptr;
+  while (::GetQueuedCompletionStatus(port.get(), &message, &key, &data, INFINITE) &&
+         message != JOB_OBJECT_MSG_ACTIVE_PROCESS_ZERO) {
+    const DWORD pid = static_cast<DWORD>(reinterpret_cast<ULONG_PTR>(data));
+    if (pid == timing.pid) continue;
+    if (message == JOB_OBJECT_MSG_NEW_PROCESS) {
+      started[pid] = Now();
+      ++timing.childCount;
+    } else if ((message == JOB_OBJECT_MSG_EXIT_PROCESS ||
+                message == JOB_OBJECT_MSG_ABNORMAL_EXIT_PROCESS) &&
+               started.count(pid)) {
+      timing.children += Now() - started[pid];
+    }
+  }
+  ::WaitForSingleObject(process.get(), INFINITE);
+  timing.wall = Now() - start;
+  ::GetExitCodeProcess(process.get(), &timing.exitCode);
+  return timing;
+}
+
+}  // namespace
 
 int wmain(int argc, wchar_t** argv) {
   bool installed = false;
@@ -29,15 +96,10 @@ int wmain(int argc, wchar_t** argv) {
 
   const sandbox::Snapshot before = sandbox::TakeSnapshot(layout);
   testenv::DebugMonitor monitor;
-  LARGE_INTEGER frequency, start, end;
-  ::QueryPerformanceFrequency(&frequency);
-  ::QueryPerformanceCounter(&start);
-  testenv::ChildProcess run = testenv::ChildProcess::Start(
-      testenv::Quoted(layout.maint()) + (arguments.empty() ? L"" : L" " + arguments),
-      layout.programFolder);
-  const DWORD code = run.started() ? run.Wait(INFINITE) : static_cast<DWORD>(-1);
-  ::QueryPerformanceCounter(&end);
-  const std::vector<std::string> lines = monitor.StopAndTake(run.id());
+  const Timing timing =
+      RunInJob(testenv::Quoted(layout.maint()) + (arguments.empty() ? L"" : L" " + arguments),
+               layout.programFolder);
+  const std::vector<std::string> lines = monitor.StopAndTake(timing.pid);
   const sandbox::Snapshot after = sandbox::TakeSnapshot(layout);
 
   std::printf("program folder: %ls\n\n%s\n", layout.programFolder.c_str(),
@@ -45,8 +107,10 @@ int wmain(int argc, wchar_t** argv) {
   std::printf("Debugger output of TW6Maint.exe:\n");
   if (lines.empty()) std::printf("    (none)\n");
   for (const std::string& line : lines) std::printf("    %s\n", line.c_str());
-  std::printf("\nExit code: %ld\nWall time: %.3f s\n", static_cast<long>(code),
-              static_cast<double>(end.QuadPart - start.QuadPart) / frequency.QuadPart);
+  std::printf(
+      "\nExit code: %ld\nWall time: %.3f s, of which %d child process(es) (sc.exe) "
+      "lived %.3f s\n",
+      static_cast<long>(timing.exitCode), timing.wall, timing.childCount, timing.children);
   std::fflush(stdout);
   return problems.empty() ? 0 : 3;
 }
