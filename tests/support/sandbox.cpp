@@ -118,6 +118,52 @@ std::string FolderFact(const std::wstring& folder) {
   return std::to_string(files) + " files, " + std::to_string(folders) + " folders";
 }
 
+// Removes a key with its subkeys in the view the program uses.
+void DeleteTree(HKEY root, const std::wstring& path) {
+  {
+    win::UniqueRegKey key;
+    if (::RegOpenKeyExW(root, path.c_str(), 0, KEY_ALL_ACCESS | View(), key.put()) !=
+        ERROR_SUCCESS) {
+      return;
+    }
+    wchar_t name[256];
+    DWORD length = 256;
+    while (::RegEnumKeyExW(key.get(), 0, name, &length, nullptr, nullptr, nullptr, nullptr) ==
+           ERROR_SUCCESS) {
+      DeleteTree(root, path + L"\\" + name);
+      length = 256;
+    }
+  }
+  auto deleteKeyEx =
+      reinterpret_cast<LONG(WINAPI*)(HKEY, LPCWSTR, REGSAM, DWORD)>(reinterpret_cast<void*>(
+          ::GetProcAddress(::GetModuleHandleW(L"advapi32"), "RegDeleteKeyExW")));
+  if (deleteKeyEx) {
+    deleteKeyEx(root, path.c_str(), View(), 0);
+  } else {
+    ::RegDeleteKeyW(root, path.c_str());
+  }
+}
+
+// Takes away whatever an earlier run left, so every run starts from the same state.
+void Clear(const Layout& layout) {
+  testenv::DeleteTestService(L"KorvaS");
+  testenv::DeleteTestService(L"TW5IFS");
+  DeleteTree(HKEY_LOCAL_MACHINE, kServiceKey);
+  for (const wchar_t* key : {L"exefile\\shell\\tw5", L"Msi.Package\\shell\\tw5"}) {
+    DeleteTree(HKEY_CLASSES_ROOT, key);
+  }
+  win::UniqueRegKey run;
+  if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, kRunKey, 0, KEY_ALL_ACCESS | View(), run.put()) ==
+      ERROR_SUCCESS) {
+    ::RegDeleteValueW(run.get(), kGuardValue);
+  }
+  for (const std::wstring& folder :
+       {layout.dataFolder, layout.dataFolder + L" 5", layout.programFolder + L"\\SnapShots"}) {
+    testenv::RemoveTree(folder);
+  }
+  ::DeleteFileW(layout.guardLog.c_str());
+}
+
 }  // namespace
 
 Layout DefaultLayout() {
@@ -148,6 +194,7 @@ int CountProcesses(const std::wstring& exeName) {
 bool InstalledProduct::Seed(const Layout& layout, bool installed,
                             std::vector<std::string>* problems) {
   const size_t before = problems ? problems->size() : 0;
+  Clear(layout);
   MakeFolders(layout.programFolder);
   if (!testenv::CopyTo(testenv::BuiltMaint(), layout.maint())) Fail(problems, "copy TW6Maint.exe");
   if (!installed) return !problems || problems->size() == before;

@@ -25,8 +25,9 @@ Layout DefaultLayout();
 // destructor kills only the processes it started.
 class InstalledProduct {
  public:
-  // Copies TW6Maint.exe and the product's stand-ins into the program folder; with
-  // installed, also registers and starts what an installation leaves behind.
+  // Takes away what an earlier run left, copies TW6Maint.exe and the product's stand-ins
+  // into the program folder and, with installed, registers and starts what an installation
+  // leaves behind.
   bool Seed(const Layout& layout, bool installed, std::vector<std::string>* problems);
   void StopProcesses();
   ~InstalledProduct() { StopProcesses(); }
