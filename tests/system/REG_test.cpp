@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -68,6 +69,8 @@ struct WriteCase {
   DWORD number;         // for the DWORD writer
   Bytes expected;
 };
+
+void PrintTo(const WriteCase& c, std::ostream* out) { *out << c.name; }
 
 class RegistryWriteTest : public RegistryTest, public ::testing::WithParamInterface<WriteCase> {};
 
@@ -134,6 +137,8 @@ Bytes Utf16(const std::u16string& text) {  // without a terminating NUL
   }
   return bytes;
 }
+
+void PrintTo(const ReadCase& c, std::ostream* out) { *out << c.name; }
 
 class RegistryReadTest : public RegistryTest, public ::testing::WithParamInterface<ReadCase> {};
 

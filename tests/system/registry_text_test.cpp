@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <ostream>
 #include <vector>
 
 namespace {
@@ -15,6 +16,8 @@ struct DecodeCase {
   std::size_t size;  // the part of buffer that is the value's data
   std::u16string expected;
 };
+
+void PrintTo(const DecodeCase& c, std::ostream* out) { *out << c.name; }
 
 class RegistryTextTest : public ::testing::TestWithParam<DecodeCase> {};
 
