@@ -25,6 +25,16 @@ win::UniqueRegKey Open(HKEY root, std::wstring_view subKey, REGSAM mask) {
   return key;
 }
 
+// RegDeleteKeyW carries no view flag, and under WOW64 Windows may send even a handle-relative
+// delete to the 32-bit view; so the delete that names the view is used wherever it exists.
+void DeleteKey(HKEY parent, const std::wstring& name) {
+  if (RegDeleteKeyExEntry) {
+    RegDeleteKeyExEntry(parent, name.c_str(), WriteMask(), 0);
+  } else {
+    ::RegDeleteKeyW(parent, name.c_str());
+  }
+}
+
 // Depth first from the last subkey down, so the indexes of the ones still to come stay valid.
 void DeleteKeyAndSubkeys(HKEY parent, const std::wstring& name) {
   win::UniqueRegKey key;
@@ -44,8 +54,7 @@ void DeleteKeyAndSubkeys(HKEY parent, const std::wstring& name) {
     }
   }
   key.reset();
-  // RegDeleteKeyW has no view flag; relative to a parent opened in our view it stays there.
-  ::RegDeleteKeyW(parent, name.c_str());
+  DeleteKey(parent, name);
 }
 
 }  // namespace
@@ -143,8 +152,8 @@ bool RegistryDeleteKeyTree(HKEY root, std::wstring_view subKey) {
   // An empty path would name the root itself and empty it.
   if (subKey.empty()) return false;
 
-  // From the root, RegDeleteKeyW would address the 32-bit view under WOW64 and could delete a
-  // namesake there; so the key is deleted from its parent opened in our view.
+  // Without RegDeleteKeyExW a delete by full path from the root would reach the 32-bit view
+  // under WOW64 and could remove a namesake there; from its parent opened in our view it cannot.
   const size_t slash = subKey.find_last_of(L'\\');
   const std::wstring leaf(slash == std::wstring_view::npos ? subKey : subKey.substr(slash + 1));
   if (slash == std::wstring_view::npos) {
