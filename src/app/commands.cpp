@@ -4,6 +4,9 @@
 
 #include "app/apptools2.h"
 #include "app/command_word.h"
+#include "driver/Treiber_IFS.h"
+#include "shell/autorun.h"
+#include "shell/contextmenusupport.h"
 #include "system/command_runner.h"
 
 namespace app {
@@ -14,13 +17,20 @@ std::wstring WorkString;
 void RunUninstall() {
   WorkString = L"sc delete KorvaS";
   apptools2::RunCommandAndWait(WorkString, apptools2::ProgramFolder, SW_HIDE);
+  Treiber_IFS::Driver_Stop();
+  Treiber_IFS::Driver_Uninstall();
+  contextmenusupport::ContextMenu_Remove();
 }
 
-void RunInstall() {}
+void RunInstall() {
+  Treiber_IFS::Driver_Install();
+  Treiber_IFS::Driver_Start();
+  contextmenusupport::ContextMenu_Add();
+}
 
 void RunDeleteAllUserData() {}
 
-void RunRemoveAutorun() {}
+void RunRemoveAutorun() { global::RemoveGuardAutorun(); }
 
 void Dispatch(std::wstring_view commandLine) {
   CommandWord = CommandWordFrom(commandLine);

@@ -1,12 +1,14 @@
 #include "app/startup.h"
 
 #include "app/apptools2.h"
+#include "system/REG.h"
 #include "win/entry_points.h"
 
 namespace app {
 
 void StartUp() {
   win::LoadEntryPoints();
+  REG::StartUp();
   apptools2::StartUp();
 }
 

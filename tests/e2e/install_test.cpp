@@ -1,0 +1,242 @@
+// -INSTALL, -UNINSTALL and -REMOVEAUTORUN as the installer runs them: the driver service, its
+// registry values, the verbs, the Run value and the debugger lines, checked through the API.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "app/startup.h"
+#include "shell/autorun.h"
+#include "support/driver_service.h"
+#include "support/maint.h"
+#include "support/registry.h"
+#include "support/services.h"
+#include "support/test_env.h"
+#include "win/unique_handle.h"
+
+namespace {
+
+using testenv::NativeView;
+using testenv::TextBytes;
+using Bytes = std::vector<std::uint8_t>;
+
+std::string Narrow(const std::wstring& text) { return std::string(text.begin(), text.end()); }
+
+bool StartsWith(const std::string& text, const std::string& start) {
+  return text.compare(0, start.size(), start) == 0;
+}
+
+void RemoveVerbs() {
+  testenv::DeleteTree(HKEY_CLASSES_ROOT, testenv::kExeVerbKey, NativeView());
+  testenv::DeleteTree(HKEY_CLASSES_ROOT, testenv::kMsiVerbKey, NativeView());
+}
+
+std::wstring ServiceBinaryPath(const std::wstring& name) {
+  win::UniqueServiceHandle manager(::OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
+  win::UniqueServiceHandle service(
+      ::OpenServiceW(manager.get(), name.c_str(), SERVICE_QUERY_CONFIG));
+  std::vector<BYTE> buffer(8192);
+  DWORD needed = 0;
+  if (!service ||
+      !::QueryServiceConfigW(service.get(), reinterpret_cast<QUERY_SERVICE_CONFIGW*>(buffer.data()),
+                             static_cast<DWORD>(buffer.size()), &needed)) {
+    return L"";
+  }
+  const auto* config = reinterpret_cast<QUERY_SERVICE_CONFIGW*>(buffer.data());
+  EXPECT_EQ(config->dwServiceType, static_cast<DWORD>(SERVICE_FILE_SYSTEM_DRIVER));
+  EXPECT_EQ(config->dwStartType, static_cast<DWORD>(SERVICE_AUTO_START));
+  EXPECT_STREQ(config->lpDisplayName, L"Dravelin Tidewell FileSystemChanges Driver");
+  return config->lpBinaryPathName;
+}
+
+class InstallTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    testenv::RemoveDriverService();
+    RemoveVerbs();
+  }
+  void TearDown() override {
+    testenv::RemoveDriverService();
+    RemoveVerbs();
+  }
+
+  // The eight values of the driver service, with their exact types and bytes.
+  void ExpectServiceValues() {
+    const std::wstring service = testenv::kDriverServiceKey;
+    const std::wstring instance = service + L"\\Instances\\TW5Log Instance";
+    struct Expected {
+      std::wstring key, name;
+      DWORD type;
+      Bytes bytes;
+    };
+    const Expected values[] = {
+        {service, L"Type", REG_DWORD, Bytes{2, 0, 0, 0}},
+        {service, L"Start", REG_DWORD, Bytes{2, 0, 0, 0}},
+        {service, L"DependOnGroup", REG_EXPAND_SZ, Bytes{}},
+        {service, L"DependOnService", REG_EXPAND_SZ, TextBytes(L"FltMgr")},
+        {service, L"Group", REG_EXPAND_SZ, TextBytes(L"FSFilter Content Screener")},
+        {service + L"\\Instances", L"DefaultInstance", REG_SZ, TextBytes(L"TW5Log Instance")},
+        {instance, L"Flags", REG_DWORD, Bytes{0, 0, 0, 0}},
+        {instance, L"Altitude", REG_SZ, TextBytes(L"265001")},
+    };
+    for (const Expected& e : values) {
+      const testenv::RawValue value =
+          testenv::ReadValue(HKEY_LOCAL_MACHINE, e.key, e.name, NativeView());
+      EXPECT_TRUE(value.found) << Narrow(e.name);
+      EXPECT_EQ(value.type, e.type) << Narrow(e.name);
+      EXPECT_EQ(value.bytes, e.bytes) << Narrow(e.name);
+    }
+  }
+
+  void ExpectVerbs(const std::wstring& folder) {
+    const Bytes command = TextBytes(L"\"" + folder + L"\\TW6Log.exe\" \"%1\"");
+    for (const std::wstring verb : {testenv::kExeVerbKey, testenv::kMsiVerbKey}) {
+      const testenv::RawValue caption =
+          testenv::ReadValue(HKEY_CLASSES_ROOT, verb, L"", NativeView());
+      EXPECT_EQ(caption.type, static_cast<DWORD>(REG_SZ));
+      EXPECT_EQ(caption.bytes, TextBytes(L"Install with Dravelin Tidewell 5")) << Narrow(verb);
+      const testenv::RawValue launch =
+          testenv::ReadValue(HKEY_CLASSES_ROOT, verb + L"\\command", L"", NativeView());
+      EXPECT_EQ(launch.type, static_cast<DWORD>(REG_SZ));
+      EXPECT_EQ(launch.bytes, command) << Narrow(verb);
+    }
+  }
+};
+
+TEST_F(InstallTest, InstallFromAFolderWithBlanksThenAgainThenUninstall) {
+  testenv::ScratchFolder folder(L"Program Files x86");
+  const std::wstring exe = folder / L"TW6Maint.exe";
+  ASSERT_TRUE(testenv::CopyTo(testenv::BuiltMaint(), exe));
+  const std::wstring driver = folder / (testenv::IsWow64() ? L"IFS64.sys" : L"IFS32.sys");
+
+  const testenv::MaintRun first = testenv::RunMaint(exe, L"-INSTALL");
+  EXPECT_EQ(first.exitCode, 0u);
+  ASSERT_EQ(first.debugLines.size(), 3u);
+  EXPECT_EQ(first.debugLines[0],
+            "(TW Driver_Install) -> sc.exe create TW5IFS type= filesys start= auto binPath= \"" +
+                Narrow(driver) + "\" DisplayName= \"Dravelin Tidewell FileSystemChanges Driver\"");
+  EXPECT_EQ(first.debugLines[1], "(TW Driver_Install) -> errorcode=0");
+  // The driver file is not ours and not there: the start fails, and says so.
+  EXPECT_TRUE(StartsWith(first.debugLines[2], "(TW Driver_Start) -> errorcode="));
+  EXPECT_NE(first.debugLines[2], "(TW Driver_Start) -> errorcode=0");
+  EXPECT_EQ(ServiceBinaryPath(L"TW5IFS").find(driver), 0u) << Narrow(ServiceBinaryPath(L"TW5IFS"));
+  ExpectServiceValues();
+  ExpectVerbs(folder.path());
+
+  // A second run finds the service: the create fails, the values are written again.
+  ASSERT_TRUE(testenv::WriteText(HKEY_LOCAL_MACHINE, testenv::kDriverServiceKey, L"Group",
+                                 L"changed", NativeView()));
+  testenv::DeleteValue(HKEY_LOCAL_MACHINE,
+                       std::wstring(testenv::kDriverServiceKey) + L"\\Instances\\TW5Log Instance",
+                       L"Altitude", NativeView());
+  ASSERT_TRUE(testenv::WriteText(HKEY_CLASSES_ROOT,
+                                 std::wstring(testenv::kExeVerbKey) + L"\\command", L"", L"stale",
+                                 NativeView()));
+  const testenv::MaintRun second = testenv::RunMaint(exe, L"-install");
+  EXPECT_EQ(second.exitCode, 0u);
+  ASSERT_EQ(second.debugLines.size(), 3u);
+  EXPECT_EQ(second.debugLines[0], first.debugLines[0]);
+  EXPECT_TRUE(StartsWith(second.debugLines[1], "(TW Driver_Install) -> errorcode="));
+  EXPECT_NE(second.debugLines[1], "(TW Driver_Install) -> errorcode=0");
+  ExpectServiceValues();
+  ExpectVerbs(folder.path());
+
+  // Extra subkeys under a verb go with it; the "shell" and class keys stay.
+  ASSERT_TRUE(testenv::CreateKey(HKEY_CLASSES_ROOT,
+                                 std::wstring(testenv::kExeVerbKey) + L"\\command\\extra\\deeper",
+                                 NativeView()));
+  ASSERT_TRUE(testenv::CreateKey(
+      HKEY_CLASSES_ROOT, std::wstring(testenv::kMsiVerbKey) + L"\\DropTarget", NativeView()));
+  const testenv::MaintRun removal = testenv::RunMaint(exe, L"-UNINSTALL");
+  EXPECT_EQ(removal.exitCode, 0u);
+  ASSERT_EQ(removal.debugLines.size(), 3u);
+  EXPECT_TRUE(StartsWith(removal.debugLines[0], "(TW Driver_Stop) -> errorcode="));
+  EXPECT_EQ(removal.debugLines[1], "(TW Driver_Uninstall) -> sc.exe delete TW5IFS");
+  EXPECT_EQ(removal.debugLines[2], "(TW Driver_Uninstall) -> errorcode=0");
+  EXPECT_FALSE(testenv::ServiceExists(L"TW5IFS"));
+  EXPECT_FALSE(testenv::KeyExists(HKEY_LOCAL_MACHINE, testenv::kDriverServiceKey, NativeView()));
+  for (const wchar_t* key : {testenv::kExeVerbKey, testenv::kMsiVerbKey}) {
+    EXPECT_FALSE(testenv::KeyExists(HKEY_CLASSES_ROOT, key, NativeView())) << Narrow(key);
+  }
+  for (const wchar_t* key :
+       {L"exefile\\shell", L"Msi.Package\\shell", L"exefile", L"Msi.Package"}) {
+    EXPECT_TRUE(testenv::KeyExists(HKEY_CLASSES_ROOT, key, NativeView())) << Narrow(key);
+  }
+}
+
+TEST_F(InstallTest, UninstallWithoutDriverOrVerbsChangesNothingElse) {
+  const testenv::MaintRun run = testenv::RunMaint(testenv::BuiltMaint(), L"-UNINSTALL");
+  EXPECT_EQ(run.exitCode, 0u);
+  ASSERT_EQ(run.debugLines.size(), 3u);
+  EXPECT_NE(run.debugLines[0], "(TW Driver_Stop) -> errorcode=0");
+  EXPECT_NE(run.debugLines[2], "(TW Driver_Uninstall) -> errorcode=0");
+  EXPECT_TRUE(testenv::KeyExists(HKEY_CLASSES_ROOT, L"exefile\\shell", NativeView()));
+}
+
+const wchar_t kRunKey[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
+const wchar_t kGuardValue[] = L"Dravelin Tidewell 6 Guard";
+const wchar_t* const kLookalikes[] = {L"Dravelin Tidewell 6 Guard 2", L"Dravelin Tidewell 6",
+                                      L"Dravelin Tidewell 6 GuardX"};
+
+class RemoveAutorunTest : public ::testing::Test {
+ protected:
+  std::vector<REGSAM> Views() {
+    return testenv::IsWow64() ? std::vector<REGSAM>{KEY_WOW64_64KEY, KEY_WOW64_32KEY}
+                              : std::vector<REGSAM>{0};
+  }
+  void Clean() {
+    for (REGSAM view : Views()) {
+      testenv::DeleteValue(HKEY_LOCAL_MACHINE, kRunKey, kGuardValue, view);
+      for (const wchar_t* name : kLookalikes) {
+        testenv::DeleteValue(HKEY_LOCAL_MACHINE, kRunKey, name, view);
+      }
+    }
+  }
+  void SetUp() override {
+    app::StartUp();
+    Clean();
+  }
+  void TearDown() override { Clean(); }
+};
+
+TEST_F(RemoveAutorunTest, ReportsWhetherThereWasAValueToDelete) {
+  ASSERT_TRUE(testenv::WriteText(HKEY_LOCAL_MACHINE, kRunKey, kGuardValue, L"g", NativeView()));
+  EXPECT_TRUE(global::RemoveGuardAutorun());
+  EXPECT_FALSE(global::RemoveGuardAutorun());
+  EXPECT_FALSE(testenv::ReadValue(HKEY_LOCAL_MACHINE, kRunKey, kGuardValue, NativeView()).found);
+}
+
+TEST_F(RemoveAutorunTest, DeletesExactlyTheGuardValueInTheNativeView) {
+  ASSERT_TRUE(testenv::WriteText(HKEY_LOCAL_MACHINE, kRunKey, kGuardValue, L"\"C:\\TW6Guard.exe\"",
+                                 NativeView()));
+  for (const wchar_t* name : kLookalikes) {
+    ASSERT_TRUE(testenv::WriteText(HKEY_LOCAL_MACHINE, kRunKey, name, L"x", NativeView()));
+  }
+  if (testenv::IsWow64()) {  // the 32-bit view's own value is not the guard's
+    ASSERT_TRUE(
+        testenv::WriteText(HKEY_LOCAL_MACHINE, kRunKey, kGuardValue, L"32", KEY_WOW64_32KEY));
+  }
+
+  EXPECT_EQ(testenv::RunMaint(testenv::BuiltMaint(), L"-RemoveAutorun").exitCode, 0u);
+  EXPECT_FALSE(testenv::ReadValue(HKEY_LOCAL_MACHINE, kRunKey, kGuardValue, NativeView()).found);
+  for (const wchar_t* name : kLookalikes) {
+    EXPECT_TRUE(testenv::ReadValue(HKEY_LOCAL_MACHINE, kRunKey, name, NativeView()).found)
+        << Narrow(name);
+  }
+  if (testenv::IsWow64()) {
+    EXPECT_EQ(testenv::ReadValue(HKEY_LOCAL_MACHINE, kRunKey, kGuardValue, KEY_WOW64_32KEY).bytes,
+              TextBytes(L"32"));
+  }
+
+  // Again: nothing left to delete, nothing else changes, still exit code 0.
+  const testenv::MaintRun again = testenv::RunMaint(testenv::BuiltMaint(), L"-REMOVEAUTORUN");
+  EXPECT_EQ(again.exitCode, 0u);
+  EXPECT_TRUE(again.debugLines.empty());
+  for (const wchar_t* name : kLookalikes) {
+    EXPECT_TRUE(testenv::ReadValue(HKEY_LOCAL_MACHINE, kRunKey, name, NativeView()).found);
+  }
+}
+
+}  // namespace
