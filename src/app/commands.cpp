@@ -4,6 +4,7 @@
 
 #include "app/apptools2.h"
 #include "app/command_word.h"
+#include "system/Services.h"
 #include "system/command_runner.h"
 
 namespace app {
@@ -11,7 +12,23 @@ namespace app {
 std::wstring CommandWord;
 std::wstring WorkString;
 
+void TakeDownKorvaS() {
+  if (!Services::RequestServiceStop(L"", L"KorvaS")) {
+    // The first test comes after the first sleep: between 250 ms and 5 s in all.
+    for (int i = 0; i < 20; ++i) {
+      ::Sleep(250);
+      if (!Services::IsServiceRunning(L"", L"KorvaS")) break;
+    }
+  }
+  if (Services::IsServiceRunning(L"", L"KorvaS")) {
+    Services::StopServiceAndWait(L"", L"KorvaS");
+    ::Sleep(250);
+  }
+  Services::RemoveService(L"", L"KorvaS");
+}
+
 void RunUninstall() {
+  TakeDownKorvaS();
   WorkString = L"sc delete KorvaS";
   apptools2::RunCommandAndWait(WorkString, apptools2::ProgramFolder, SW_HIDE);
 }
