@@ -53,6 +53,16 @@ bool CreateTestService(const std::wstring& name, const std::wstring& binaryComma
   return static_cast<bool>(service);
 }
 
+bool IsMarkedForDeletion(const std::wstring& name) {
+  win::UniqueServiceHandle service = OpenTestService(name, SERVICE_CHANGE_CONFIG);
+  // A change that changes nothing is refused only for a service marked for deletion.
+  return service &&
+         !::ChangeServiceConfigW(service.get(), SERVICE_NO_CHANGE, SERVICE_NO_CHANGE,
+                                 SERVICE_NO_CHANGE, nullptr, nullptr, nullptr, nullptr, nullptr,
+                                 nullptr, nullptr) &&
+         ::GetLastError() == ERROR_SERVICE_MARKED_FOR_DELETE;
+}
+
 bool StartTestService(const std::wstring& name) {
   win::UniqueServiceHandle service = OpenTestService(name, SERVICE_START | SERVICE_QUERY_STATUS);
   return service && ::StartServiceW(service.get(), 0, nullptr) &&

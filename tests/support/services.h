@@ -11,6 +11,8 @@ bool ServiceExists(const std::wstring& name);
 DWORD ServiceState(const std::wstring& name);  // 0 when it cannot be read
 // Registers an own-process service (demand start) running binaryCommandLine.
 bool CreateTestService(const std::wstring& name, const std::wstring& binaryCommandLine);
+// True when the service's entry waits for its last handle to go before it is deleted.
+bool IsMarkedForDeletion(const std::wstring& name);
 // Starts the service and waits (at most 20 s) until it reports SERVICE_RUNNING.
 bool StartTestService(const std::wstring& name);
 // The service's process id, 0 when it has none.

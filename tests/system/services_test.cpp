@@ -131,6 +131,8 @@ struct StopCase {
   DWORD maxAfterStoppedMs;  // 0: not checked; else the return follows the STOPPED report
 };
 
+void PrintTo(const StopCase& c, std::ostream* os) { *os << c.label; }
+
 class StopServiceAndWaitTest : public ServicesTest,
                                public ::testing::WithParamInterface<StopCase> {};
 
