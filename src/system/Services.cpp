@@ -65,9 +65,10 @@ bool StopServiceAndWaitWithin(std::wstring_view machineName, std::wstring_view s
       OpenNamedService(manager, serviceName, SERVICE_STOP | SERVICE_QUERY_STATUS);
   if (!service) return false;
 
+  // The bound counts from the stop control, which itself may block while the service answers.
+  const DWORD start = ::GetTickCount();
   SERVICE_STATUS status = {};
   if (!::ControlService(service.get(), SERVICE_CONTROL_STOP, &status)) return false;
-  const DWORD start = ::GetTickCount();
   SERVICE_STATUS queried = {};
   if (!::QueryServiceStatus(service.get(), &queried)) {
     return status.dwCurrentState == SERVICE_STOPPED;
