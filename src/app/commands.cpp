@@ -7,6 +7,7 @@
 #include "driver/Treiber_IFS.h"
 #include "shell/autorun.h"
 #include "shell/contextmenusupport.h"
+#include "system/Services.h"
 #include "system/command_runner.h"
 
 namespace app {
@@ -14,7 +15,23 @@ namespace app {
 std::wstring CommandWord;
 std::wstring WorkString;
 
+void TakeDownKorvaS() {
+  if (!Services::RequestServiceStop(L"", L"KorvaS")) {
+    // The first test comes after the first sleep: between 250 ms and 5 s in all.
+    for (int i = 0; i < 20; ++i) {
+      ::Sleep(250);
+      if (!Services::IsServiceRunning(L"", L"KorvaS")) break;
+    }
+  }
+  if (Services::IsServiceRunning(L"", L"KorvaS")) {
+    Services::StopServiceAndWait(L"", L"KorvaS");
+    ::Sleep(250);
+  }
+  Services::RemoveService(L"", L"KorvaS");
+}
+
 void RunUninstall() {
+  TakeDownKorvaS();
   WorkString = L"sc delete KorvaS";
   apptools2::RunCommandAndWait(WorkString, apptools2::ProgramFolder, SW_HIDE);
   Treiber_IFS::Driver_Stop();

@@ -8,6 +8,9 @@ namespace app {
 extern std::wstring CommandWord;
 extern std::wstring WorkString;  // the text each command hands on: a command line, a folder
 
+// -UNINSTALL's first steps: stop the legacy service "KorvaS" (request, poll, stop and wait)
+// and mark it for deletion.
+void TakeDownKorvaS();
 void RunUninstall();
 void RunInstall();
 void RunDeleteAllUserData();

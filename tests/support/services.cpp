@@ -10,19 +10,36 @@ win::UniqueServiceHandle OpenManager() {
   return win::UniqueServiceHandle(::OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
 }
 
+win::UniqueServiceHandle OpenTestService(const std::wstring& name, DWORD access) {
+  win::UniqueServiceHandle manager = OpenManager();
+  return win::UniqueServiceHandle(::OpenServiceW(manager.get(), name.c_str(), access));
+}
+
+bool WaitForState(SC_HANDLE service, DWORD state, int tries) {
+  SERVICE_STATUS status = {};
+  for (int i = 0; i < tries; ++i) {
+    if (!::QueryServiceStatus(service, &status)) return false;
+    if (status.dwCurrentState == state) return true;
+    ::Sleep(50);
+  }
+  return false;
+}
+
+void KillProcess(DWORD id) {
+  win::UniqueKernelHandle process(::OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, id));
+  if (!process) return;
+  ::TerminateProcess(process.get(), 1);
+  ::WaitForSingleObject(process.get(), 10000);
+}
+
 }  // namespace
 
 bool ServiceExists(const std::wstring& name) {
-  win::UniqueServiceHandle manager = OpenManager();
-  win::UniqueServiceHandle service(
-      ::OpenServiceW(manager.get(), name.c_str(), SERVICE_QUERY_STATUS));
-  return static_cast<bool>(service);
+  return static_cast<bool>(OpenTestService(name, SERVICE_QUERY_STATUS));
 }
 
 DWORD ServiceState(const std::wstring& name) {
-  win::UniqueServiceHandle manager = OpenManager();
-  win::UniqueServiceHandle service(
-      ::OpenServiceW(manager.get(), name.c_str(), SERVICE_QUERY_STATUS));
+  win::UniqueServiceHandle service = OpenTestService(name, SERVICE_QUERY_STATUS);
   SERVICE_STATUS status = {};
   return service && ::QueryServiceStatus(service.get(), &status) ? status.dwCurrentState : 0;
 }
@@ -36,18 +53,6 @@ bool CreateTestService(const std::wstring& name, const std::wstring& binaryComma
   return static_cast<bool>(service);
 }
 
-bool StartTestService(const std::wstring& name) {
-  win::UniqueServiceHandle manager = OpenManager();
-  win::UniqueServiceHandle service(::OpenServiceW(manager.get(), name.c_str(), SERVICE_ALL_ACCESS));
-  if (!service || !::StartServiceW(service.get(), 0, nullptr)) return false;
-  SERVICE_STATUS status = {};
-  for (int i = 0; i < 400 && ::QueryServiceStatus(service.get(), &status); ++i) {
-    if (status.dwCurrentState == SERVICE_RUNNING) return true;
-    ::Sleep(25);
-  }
-  return false;
-}
-
 bool CreateDriverService(const std::wstring& name, const std::wstring& displayName,
                          const std::wstring& driverPath) {
   win::UniqueServiceHandle manager = OpenManager();
@@ -58,18 +63,42 @@ bool CreateDriverService(const std::wstring& name, const std::wstring& displayNa
   return static_cast<bool>(service);
 }
 
+bool IsMarkedForDeletion(const std::wstring& name) {
+  win::UniqueServiceHandle service = OpenTestService(name, SERVICE_CHANGE_CONFIG);
+  // A change that changes nothing is refused only for a service marked for deletion.
+  return service &&
+         !::ChangeServiceConfigW(service.get(), SERVICE_NO_CHANGE, SERVICE_NO_CHANGE,
+                                 SERVICE_NO_CHANGE, nullptr, nullptr, nullptr, nullptr, nullptr,
+                                 nullptr, nullptr) &&
+         ::GetLastError() == ERROR_SERVICE_MARKED_FOR_DELETE;
+}
+
+bool StartTestService(const std::wstring& name) {
+  win::UniqueServiceHandle service = OpenTestService(name, SERVICE_START | SERVICE_QUERY_STATUS);
+  return service && ::StartServiceW(service.get(), 0, nullptr) &&
+         WaitForState(service.get(), SERVICE_RUNNING, 400);
+}
+
+DWORD ServiceProcessId(const std::wstring& name) {
+  win::UniqueServiceHandle service = OpenTestService(name, SERVICE_QUERY_STATUS);
+  SERVICE_STATUS_PROCESS status = {};
+  DWORD needed = 0;
+  return service &&
+                 ::QueryServiceStatusEx(service.get(), SC_STATUS_PROCESS_INFO,
+                                        reinterpret_cast<BYTE*>(&status), sizeof(status), &needed)
+             ? status.dwProcessId
+             : 0;
+}
+
 void DeleteTestService(const std::wstring& name) {
   {
-    win::UniqueServiceHandle manager = OpenManager();
-    win::UniqueServiceHandle service(
-        ::OpenServiceW(manager.get(), name.c_str(), SERVICE_ALL_ACCESS));
+    win::UniqueServiceHandle service = OpenTestService(name, SERVICE_ALL_ACCESS);
     if (!service) return;
     SERVICE_STATUS status = {};
-    ::ControlService(service.get(), SERVICE_CONTROL_STOP, &status);
-    for (int i = 0; i < 200 && ::QueryServiceStatus(service.get(), &status) &&
-                    status.dwCurrentState != SERVICE_STOPPED;
-         ++i) {
-      ::Sleep(50);
+    const bool accepted = ::ControlService(service.get(), SERVICE_CONTROL_STOP, &status) != FALSE;
+    // Wine's manager does not notice a killed service process: delete without waiting for it.
+    if (!WaitForState(service.get(), SERVICE_STOPPED, accepted ? 200 : 1)) {
+      if (const DWORD id = ServiceProcessId(name)) KillProcess(id);
     }
     ::DeleteService(service.get());
   }

@@ -1,0 +1,188 @@
+// Service control against the real service control manager, with the scripted test service.
+#include "system/Services.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <string>
+
+#include "support/child_process.h"
+#include "support/services.h"
+#include "support/test_env.h"
+
+namespace {
+
+class ServicesTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    static int counter = 0;
+    name_ = L"TW6TestSvc" + std::to_wstring(::GetCurrentProcessId()) + L"_" +
+            std::to_wstring(++counter);
+    testenv::DeleteTestService(name_);
+  }
+  void TearDown() override {
+    testenv::DeleteTestService(name_);
+    EXPECT_FALSE(testenv::ServiceExists(name_));
+  }
+
+  void Register(const std::wstring& arguments) {
+    ASSERT_TRUE(testenv::CreateTestService(
+        name_, testenv::Quoted(testenv::BuiltProgram(L"tw6-test-service.exe")) + L" " + arguments +
+                   L" log=" + log_));
+  }
+  void RegisterAndStart(const std::wstring& arguments) {
+    Register(arguments);
+    ASSERT_TRUE(testenv::StartTestService(name_));
+  }
+
+  // The tick at which the service last reported SERVICE_STOPPED, 0 when it did not.
+  DWORD StoppedTick() const {
+    std::istringstream lines(testenv::ReadFileText(log_));
+    DWORD tick = 0, found = 0;
+    std::string what;
+    DWORD state = 0, checkPoint = 0;
+    while (lines >> tick >> what) {
+      if (what == "state" && lines >> state >> checkPoint && state == SERVICE_STOPPED) {
+        found = tick;
+      } else if (what == "control") {
+        lines >> state;
+      }
+    }
+    return found;
+  }
+
+  int StopControls() const {
+    const std::string text = testenv::ReadFileText(log_);
+    int count = 0;
+    for (size_t at = text.find(" control 1\r"); at != std::string::npos;
+         at = text.find(" control 1\r", at + 1)) {
+      ++count;
+    }
+    return count;
+  }
+
+  std::wstring name_;
+  testenv::ScratchFolder folder_{L"services"};
+  std::wstring log_ = folder_ / L"service.log";
+};
+
+TEST_F(ServicesTest, MissingServiceGivesZeroAndFalse) {
+  EXPECT_EQ(Services::QueryServiceState(L"", name_), 0u);
+  EXPECT_FALSE(Services::IsServiceRunning(L"", name_));
+  EXPECT_FALSE(Services::RequestServiceStop(L"", name_));
+  EXPECT_FALSE(Services::StopServiceAndWait(L"", name_));
+  EXPECT_FALSE(Services::RemoveService(L"", name_));
+}
+
+TEST_F(ServicesTest, OnlyTheRunningStateCountsAsRunning) {
+  Register(L"mode=pending-forever hint=1000");
+  EXPECT_EQ(Services::QueryServiceState(L"", name_), static_cast<DWORD>(SERVICE_STOPPED));
+  EXPECT_FALSE(Services::IsServiceRunning(L"", name_));
+  EXPECT_FALSE(Services::RequestServiceStop(L"", name_)) << "a stopped service cannot be stopped";
+
+  ASSERT_TRUE(testenv::StartTestService(name_));
+  EXPECT_EQ(Services::QueryServiceState(L"", name_), static_cast<DWORD>(SERVICE_RUNNING));
+  EXPECT_TRUE(Services::IsServiceRunning(L"", name_));
+
+  EXPECT_TRUE(Services::RequestServiceStop(L"", name_));
+  EXPECT_EQ(Services::QueryServiceState(L"", name_), static_cast<DWORD>(SERVICE_STOP_PENDING));
+  EXPECT_FALSE(Services::IsServiceRunning(L"", name_));
+}
+
+TEST_F(ServicesTest, RequestServiceStopDoesNotWait) {
+  RegisterAndStart(L"mode=pending-rising hint=100 steps=4 stepMs=500");
+  EXPECT_TRUE(Services::RequestServiceStop(L"", name_));
+  // The service needs two seconds to stop; the request came back before it did.
+  EXPECT_EQ(StoppedTick(), 0u);
+  EXPECT_EQ(Services::QueryServiceState(L"", name_), static_cast<DWORD>(SERVICE_STOP_PENDING));
+}
+
+TEST_F(ServicesTest, RefusedStopRequestLeavesTheServiceRunning) {
+  RegisterAndStart(L"mode=no-stop");
+  EXPECT_FALSE(Services::RequestServiceStop(L"", name_));
+  EXPECT_TRUE(Services::IsServiceRunning(L"", name_));
+}
+
+TEST_F(ServicesTest, RemoveServiceMarksARunningServiceThatGoesWhenItStops) {
+  RegisterAndStart(L"mode=stop");
+  EXPECT_TRUE(Services::RemoveService(L"", name_));
+  EXPECT_TRUE(Services::IsServiceRunning(L"", name_));
+  EXPECT_TRUE(Services::RemoveService(L"", name_)) << "already marked: still true";
+  EXPECT_TRUE(Services::RequestServiceStop(L"", name_));
+  for (int i = 0; i < 200 && testenv::ServiceExists(name_); ++i) ::Sleep(50);
+  EXPECT_FALSE(testenv::ServiceExists(name_));
+}
+
+TEST_F(ServicesTest, RemoveServiceDeletesAStoppedService) {
+  Register(L"mode=stop");
+  EXPECT_TRUE(Services::RemoveService(L"", name_));
+  for (int i = 0; i < 200 && testenv::ServiceExists(name_); ++i) ::Sleep(50);
+  EXPECT_FALSE(testenv::ServiceExists(name_));
+}
+
+struct StopCase {
+  const char* label;
+  const wchar_t* arguments;
+  DWORD limitMs;  // 0: StopServiceAndWait with its own bound
+  bool stopped;
+  DWORD stateAfter;  // 0: not checked
+  DWORD minElapsedMs;
+  DWORD maxElapsedMs;       // 0: not checked
+  DWORD maxAfterStoppedMs;  // 0: not checked; else the return follows the STOPPED report
+};
+
+void PrintTo(const StopCase& c, std::ostream* os) { *os << c.label; }
+
+class StopServiceAndWaitTest : public ServicesTest,
+                               public ::testing::WithParamInterface<StopCase> {};
+
+TEST_P(StopServiceAndWaitTest, WaitsAsTheServiceReports) {
+  const StopCase& c = GetParam();
+  RegisterAndStart(c.arguments);
+  const DWORD start = ::GetTickCount();
+  const bool stopped = c.limitMs ? Services::StopServiceAndWaitWithin(L"", name_, c.limitMs)
+                                 : Services::StopServiceAndWait(L"", name_);
+  const DWORD end = ::GetTickCount();
+  EXPECT_EQ(stopped, c.stopped);
+  if (c.stateAfter) {
+    EXPECT_EQ(testenv::ServiceState(name_), c.stateAfter);
+  }
+  EXPECT_GE(end - start, c.minElapsedMs);
+  if (c.maxElapsedMs) {
+    EXPECT_LT(end - start, c.maxElapsedMs);
+  }
+  if (c.maxAfterStoppedMs) {
+    const DWORD stoppedAt = StoppedTick();
+    ASSERT_NE(stoppedAt, 0u);
+    EXPECT_LT(end - stoppedAt, c.maxAfterStoppedMs);
+  }
+  // A service that does not accept the control may not even see it.
+  if (c.stateAfter != SERVICE_RUNNING) {
+    EXPECT_EQ(StopControls(), 1);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Scripts, StopServiceAndWaitTest,
+    ::testing::Values(
+        StopCase{"AtOnce", L"mode=stop", 0, true, SERVICE_STOPPED, 0, 0, 0},
+        // Pending for 1 s with a 2 s hint: done only after one full hint was slept.
+        StopCase{"RisingCheckpoints", L"mode=pending-rising hint=2000 steps=4 stepMs=250", 0, true,
+                 SERVICE_STOPPED, 1950, 0, 0},
+        // Checkpoint 8, then 1 after 250 ms, back to 8 after 2 s and stopped: the first query
+        // sees the drop and ends the wait although the service would have stopped.
+        StopCase{"DroppingCheckpoint", L"mode=pending-drop hint=500 steps=8 stepMs=250", 0, false,
+                 0, 450, 0, 0},
+        // No sleep is longer than what is left of the bound, however long the hint.
+        StopCase{"NeverStopsEndsAtTheBound", L"mode=pending-forever hint=5000", 1500, false,
+                 SERVICE_STOP_PENDING, 1450, 4500, 0},
+        StopCase{"NeverStopsWithZeroHint", L"mode=pending-forever hint=0", 1000, false,
+                 SERVICE_STOP_PENDING, 950, 0, 0},
+        // Stopped 1.2 s after the control: without a pause the wait ends right after that, where
+        // a waiter that paused a second between queries would be some 800 ms late.
+        StopCase{"ZeroHintQueriesBackToBack", L"mode=pending-rising hint=0 steps=4 stepMs=300", 0,
+                 true, SERVICE_STOPPED, 1150, 0, 400},
+        StopCase{"RefusesStop", L"mode=no-stop", 0, false, SERVICE_RUNNING, 0, 0, 0}),
+    [](const ::testing::TestParamInfo<StopCase>& info) { return std::string(info.param.label); });
+
+}  // namespace
