@@ -30,8 +30,25 @@ double Now() {
   return static_cast<double>(counter.QuadPart) / frequency.QuadPart;
 }
 
-// Runs the program in a job whose completion port reports every process that starts and
-// ends in it, so the time spent in the external commands can be told apart.
+double Seconds(const FILETIME& from, const FILETIME& to) {
+  ULARGE_INTEGER a, b;
+  a.LowPart = from.dwLowDateTime, a.HighPart = from.dwHighDateTime;
+  b.LowPart = to.dwLowDateTime, b.HighPart = to.dwHighDateTime;
+  return b.QuadPart > a.QuadPart ? (b.QuadPart - a.QuadPart) / 1e7 : 0;
+}
+
+bool IsScExe(HANDLE process) {
+  wchar_t path[MAX_PATH] = {};
+  auto imageName = reinterpret_cast<DWORD(WINAPI*)(HANDLE, LPWSTR, DWORD)>(reinterpret_cast<void*>(
+      ::GetProcAddress(::LoadLibraryW(L"psapi.dll"), "GetProcessImageFileNameW")));
+  if (!imageName || !imageName(process, path, MAX_PATH)) return false;
+  const std::wstring name = path;
+  const size_t slash = name.find_last_of(L'\\');
+  return ::lstrcmpiW(name.substr(slash + 1).c_str(), L"sc.exe") == 0;
+}
+
+// Runs the program in a job whose completion port names every process started in it; their
+// own creation and exit times then tell how long the external commands (sc.exe) lived.
 Timing RunInJob(const std::wstring& commandLine, const std::wstring& folder) {
   Timing timing;
   win::UniqueKernelHandle job(::CreateJobObjectW(nullptr, nullptr));
@@ -51,28 +68,41 @@ Timing RunInJob(const std::wstring& commandLine, const std::wstring& folder) {
   }
   win::UniqueKernelHandle process(info.hProcess), thread(info.hThread);
   timing.pid = info.dwProcessId;
-  ::AssignProcessToJobObject(job.get(), process.get());
+  const bool inJob = ::AssignProcessToJobObject(job.get(), process.get()) != FALSE;
   ::ResumeThread(thread.get());
-  std::map<DWORD, double> started;
-  DWORD message = 0;
-  ULONG_PTR key = 0;
-  LPOVERLAPPED data = nullptr;
-  while (::GetQueuedCompletionStatus(port.get(), &message, &key, &data, INFINITE) &&
-         message != JOB_OBJECT_MSG_ACTIVE_PROCESS_ZERO) {
+  std::vector<win::UniqueKernelHandle> children;
+  for (;;) {
+    DWORD message = 0;
+    ULONG_PTR key = 0;
+    LPOVERLAPPED data = nullptr;
+    if (!::GetQueuedCompletionStatus(port.get(), &message, &key, &data, 100)) {
+      // No message: the program may be gone with nothing left in the job (or no job at all).
+      JOBOBJECT_BASIC_ACCOUNTING_INFORMATION accounting = {};
+      const bool jobEmpty =
+          !inJob || (::QueryInformationJobObject(job.get(), JobObjectBasicAccountingInformation,
+                                                 &accounting, sizeof(accounting), nullptr) &&
+                     accounting.ActiveProcesses == 0);
+      if (jobEmpty && ::WaitForSingleObject(process.get(), 0) == WAIT_OBJECT_0) break;
+      continue;
+    }
+    if (message == JOB_OBJECT_MSG_ACTIVE_PROCESS_ZERO) break;
     const DWORD pid = static_cast<DWORD>(reinterpret_cast<ULONG_PTR>(data));
-    if (pid == timing.pid) continue;
-    if (message == JOB_OBJECT_MSG_NEW_PROCESS) {
-      started[pid] = Now();
-      ++timing.childCount;
-    } else if ((message == JOB_OBJECT_MSG_EXIT_PROCESS ||
-                message == JOB_OBJECT_MSG_ABNORMAL_EXIT_PROCESS) &&
-               started.count(pid)) {
-      timing.children += Now() - started[pid];
+    if (message == JOB_OBJECT_MSG_NEW_PROCESS && pid != timing.pid) {
+      children.emplace_back(::OpenProcess(PROCESS_QUERY_INFORMATION | SYNCHRONIZE, FALSE, pid));
     }
   }
   ::WaitForSingleObject(process.get(), INFINITE);
   timing.wall = Now() - start;
   ::GetExitCodeProcess(process.get(), &timing.exitCode);
+  for (const win::UniqueKernelHandle& child : children) {
+    FILETIME created, exited, kernel, user;
+    if (!child || !IsScExe(child.get())) continue;
+    ::WaitForSingleObject(child.get(), INFINITE);
+    if (::GetProcessTimes(child.get(), &created, &exited, &kernel, &user)) {
+      timing.children += Seconds(created, exited);
+      ++timing.childCount;
+    }
+  }
   return timing;
 }
 
