@@ -114,7 +114,7 @@ bool Attributes(HANDLE handle, ULONG& attributes) {
 bool IsListedEntry(HANDLE handle, const Entry& entry) {
   ULONG attributes = 0;
   if (!Attributes(handle, attributes) || (attributes & FILE_ATTRIBUTE_REPARSE_POINT)) return false;
-  if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != entry.IsFolder()) return false;
+  if (((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) != entry.IsFolder()) return false;
   if (entry.id == 0) return true;
   LARGE_INTEGER id = {};
   IO_STATUS_BLOCK io;
