@@ -139,7 +139,10 @@ void DeleteFilesInTree(std::wstring_view folder, int checkedLevels) {
   ListFiles(top, L"*.*", files);
   // Attributes stay as they are: a read-only file is not deleted.
   for (const ListedFile& file : files) {
-    win::UniqueFileHandle handle = native::OpenListedFile(file.folder->handle.get(), file.entry);
+    const HANDLE folder = file.folder->handle.get();
+    // A file link goes itself, as a folder link does.
+    win::UniqueFileHandle handle = file.entry.IsLink() ? native::OpenLink(folder, file.entry)
+                                                       : native::OpenListedFile(folder, file.entry);
     if (handle) native::MarkForDeletion(handle.get());
   }
   files.clear();

@@ -42,7 +42,8 @@ enum class Purpose { List, Remove };
 win::UniqueFileHandle OpenListedFolder(HANDLE parent, const Entry& entry, Purpose purpose);
 win::UniqueFileHandle OpenListedFile(HANDLE parent, const Entry& entry);
 
-// Opens the link itself for deletion; empty when the system would open its target instead.
+// Opens a listed link itself for deletion; empty when the system would open its target instead
+// (Wine does).
 win::UniqueFileHandle OpenLink(HANDLE parent, const Entry& entry);
 
 bool ClearAttributes(HANDLE handle);
