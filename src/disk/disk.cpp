@@ -94,8 +94,16 @@ FolderPtr OpenTop(std::wstring_view folder, int levels, native::Purpose purpose)
 
 void ListFiles(const FolderPtr& folder, std::wstring_view mask, std::vector<ListedFile>& files) {
   const std::vector<native::Entry> entries = native::ListFolder(folder->handle.get());
+  // The list keeps its folders open until the files are deleted, but not their listing data.
+  FolderPtr kept;
   for (const native::Entry& entry : entries) {
-    if (!entry.IsFolder() && MatchesMask(entry.name, mask)) files.push_back({folder, entry});
+    if (entry.IsFolder() || !MatchesMask(entry.name, mask)) continue;
+    if (!kept) {
+      win::UniqueFileHandle again = native::Reopen(folder->handle.get());
+      kept =
+          again ? std::make_shared<const Folder>(Folder{std::move(again), folder->path}) : folder;
+    }
+    files.push_back({kept, entry});
   }
   for (const native::Entry& entry : entries) {
     if (!IsWalkedFolder(entry)) continue;

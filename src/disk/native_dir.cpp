@@ -110,6 +110,11 @@ bool Attributes(HANDLE handle, ULONG& attributes) {
   return true;
 }
 
+bool FileId(HANDLE handle, LARGE_INTEGER& id) {
+  IO_STATUS_BLOCK io;
+  return NT_SUCCESS(Nt().queryInformation(handle, &io, &id, sizeof(id), kFileInternalInformation));
+}
+
 // The handle is what the parent listed: no link, and the same file where the listing has ids.
 bool IsListedEntry(HANDLE handle, const Entry& entry) {
   ULONG attributes = 0;
@@ -117,10 +122,7 @@ bool IsListedEntry(HANDLE handle, const Entry& entry) {
   if (((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) != entry.IsFolder()) return false;
   if (entry.id == 0) return true;
   LARGE_INTEGER id = {};
-  IO_STATUS_BLOCK io;
-  return NT_SUCCESS(
-             Nt().queryInformation(handle, &io, &id, sizeof(id), kFileInternalInformation)) &&
-         static_cast<std::uint64_t>(id.QuadPart) == entry.id;
+  return FileId(handle, id) && static_cast<std::uint64_t>(id.QuadPart) == entry.id;
 }
 
 // Reads one buffer of entries; false at the end or on an error.
@@ -230,6 +232,17 @@ win::UniqueFileHandle OpenLink(HANDLE parent, const Entry& entry) {
     return {};
   }
   return link;
+}
+
+win::UniqueFileHandle Reopen(HANDLE folder) {
+  win::UniqueFileHandle again =
+      Open(folder, std::wstring(), FILE_TRAVERSE | FILE_READ_ATTRIBUTES, FILE_DIRECTORY_FILE);
+  LARGE_INTEGER id = {}, againId = {};
+  if (!again || !FileId(folder, id) || !FileId(again.get(), againId) ||
+      id.QuadPart != againId.QuadPart) {
+    return {};
+  }
+  return again;
 }
 
 bool ClearAttributes(HANDLE handle) {

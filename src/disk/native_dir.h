@@ -46,6 +46,10 @@ win::UniqueFileHandle OpenListedFile(HANDLE parent, const Entry& entry);
 // (Wine does).
 win::UniqueFileHandle OpenLink(HANDLE parent, const Entry& entry);
 
+// A second handle to the same folder, only for opening its entries: Wine keeps the data of a
+// listing with the listed handle until it is closed.
+win::UniqueFileHandle Reopen(HANDLE folder);
+
 bool ClearAttributes(HANDLE handle);
 // The entry goes when its last handle closes; fails for a read-only file or a non-empty folder.
 bool MarkForDeletion(HANDLE handle);
