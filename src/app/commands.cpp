@@ -1,9 +1,12 @@
 #include "app/commands.h"
 
 #include <windows.h>
+#include <objbase.h>
 
 #include "app/apptools2.h"
 #include "app/command_word.h"
+#include "disk/disk.h"
+#include "disk/user_data.h"
 #include "driver/Treiber_IFS.h"
 #include "shell/autorun.h"
 #include "shell/contextmenusupport.h"
@@ -45,7 +48,38 @@ void RunInstall() {
   contextmenusupport::ContextMenu_Add();
 }
 
-void RunDeleteAllUserData() {}
+namespace {
+
+bool FolderExists(const std::wstring& path) {
+  const DWORD attributes = ::GetFileAttributesW(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+void RemoveTree(const std::wstring& folder, int checkedLevels) {
+  disk::DeleteFilesInTree(folder, checkedLevels);
+  disk::RemoveFolderTree(folder, checkedLevels);
+}
+
+}  // namespace
+
+void RunDeleteAllUserData() {
+  ::CoInitialize(nullptr);
+  std::wstring dataFolder = global::GetUserDataFolder();
+  if (!dataFolder.empty()) {
+    WorkString = dataFolder + L"\\";
+    RemoveTree(WorkString, global::kUserDataCheckedLevels);
+  }
+  dataFolder = global::GetUserDataFolder();
+  if (!dataFolder.empty()) {
+    WorkString = dataFolder + L" 5\\";
+    RemoveTree(WorkString, global::kUserDataCheckedLevels);
+  }
+  WorkString = apptools2::ProgramFolder + L"\\SnapShots";
+  if (FolderExists(WorkString)) {
+    WorkString += L"\\";
+    RemoveTree(WorkString, 1);
+  }
+}
 
 void RunRemoveAutorun() { global::RemoveGuardAutorun(); }
 

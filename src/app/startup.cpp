@@ -1,6 +1,7 @@
 #include "app/startup.h"
 
 #include "app/apptools2.h"
+#include "shell/nogui_GuardOptions.h"
 #include "system/REG.h"
 #include "win/entry_points.h"
 
@@ -10,6 +11,7 @@ void StartUp() {
   win::LoadEntryPoints();
   REG::StartUp();
   apptools2::StartUp();
+  nogui_GuardOptions::StartUp();
 }
 
 }  // namespace app

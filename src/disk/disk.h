@@ -1,0 +1,38 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+// Recursive folder removal in two passes: the file pass, then the folder pass.
+//
+// Every step works relative to a folder handle that was opened without following links and
+// checked to be the folder that was listed, so a link planted in the tree, or put in place of
+// a listed folder, never leads a deletion outside the tree. A link inside the tree is removed
+// itself where the system can open it without following it; it is never entered.
+//
+// Each folder path ends in a backslash. checkedLevels says how many folders at the end of the
+// path, the top included, are opened one by one and checked; the path above them is trusted.
+// When one of them is a link, the passes do nothing.
+namespace disk {
+
+// Deletes every file below the folder, then every subfolder; the folder itself stays. Files keep
+// their attributes, so a read-only file stays, and so does every folder above it.
+void DeleteFilesInTree(std::wstring_view folder, int checkedLevels = 1);
+
+// Removes every subfolder below the folder bottom-up, then the folder itself, clearing each
+// folder's attributes before removing it.
+void RemoveFolderTree(std::wstring_view folder, int checkedLevels = 1);
+
+// Appends the full path of every file below the folder whose name matches mask.
+void ListFilesInTree(std::wstring_view folder, std::wstring_view mask,
+                     std::vector<std::wstring>& list);
+
+// Removes the subfolders below the folder bottom-up; the folder itself too when depth > 0.
+void RemoveSubfoldersInTree(std::wstring_view folder, int depth);
+
+// Test seam: called after a folder was listed and before its folder entry `name` is opened.
+using ListedFolderHook = void (*)(const std::wstring& folder, const std::wstring& name);
+void SetListedFolderHook(ListedFolderHook hook);
+
+}  // namespace disk

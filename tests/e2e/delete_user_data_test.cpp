@@ -1,0 +1,92 @@
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include "app/startup.h"
+#include "disk/user_data.h"
+#include "support/maint.h"
+#include "support/test_env.h"
+#include "support/unix_link.h"
+
+namespace {
+
+using testenv::PathExists;
+using testenv::WriteFileText;
+
+// Works on the product's real data folders: they are cleared before and after each test.
+class DeleteUserDataTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    app::StartUp();
+    data_ = global::GetUserDataFolder();
+    ASSERT_FALSE(data_.empty());
+    company_ = data_.substr(0, data_.find_last_of(L'\\'));
+    testenv::RemoveTree(company_);
+    ::CreateDirectoryW(company_.c_str(), nullptr);
+    program_ = std::make_unique<testenv::ScratchFolder>(L"maint");
+    ASSERT_TRUE(testenv::CopyTo(testenv::BuiltMaint(), *program_ / L"TW6Maint.exe"));
+  }
+  void TearDown() override { testenv::RemoveTree(company_); }
+
+  static void MakeFiles(const std::wstring& folder, std::initializer_list<const wchar_t*> files) {
+    ::CreateDirectoryW(folder.c_str(), nullptr);
+    for (const wchar_t* file : files) {
+      const std::wstring path = folder + L"\\" + file;
+      if (path.back() == L'\\') {
+        ::CreateDirectoryW(path.c_str(), nullptr);
+      } else {
+        WriteFileText(path, "data");
+      }
+    }
+  }
+
+  DWORD Run() {
+    return testenv::RunMaint(*program_ / L"TW6Maint.exe", L"-DELETEALLUSERDATA").exitCode;
+  }
+
+  std::wstring data_, company_;
+  std::unique_ptr<testenv::ScratchFolder> program_;
+};
+
+TEST_F(DeleteUserDataTest, RemovesBothDataFoldersAndTheSnapShots) {
+  MakeFiles(data_, {L"a.txt", L"sub\\", L"sub\\b.txt", L".profile"});
+  MakeFiles(data_ + L" 5", {L"c.txt", L"d\\", L"d\\e.txt"});
+  MakeFiles(data_ + L" 4", {L"keep.txt"});
+  MakeFiles(*program_ / L"SnapShots", {L"s1\\", L"s1\\snap.bin"});
+
+  EXPECT_EQ(Run(), 0u);
+  EXPECT_FALSE(PathExists(data_));
+  EXPECT_FALSE(PathExists(data_ + L" 5"));
+  EXPECT_FALSE(PathExists(*program_ / L"SnapShots"));
+  EXPECT_TRUE(PathExists(data_ + L" 4\\keep.txt"));
+  EXPECT_TRUE(PathExists(company_));
+  EXPECT_TRUE(PathExists(*program_ / L"TW6Maint.exe"));
+}
+
+TEST_F(DeleteUserDataTest, WithoutSnapShotsFolderNothingElseGoes) {
+  // A file of that name is not the snapshot folder.
+  WriteFileText(*program_ / L"SnapShots", "not a folder");
+  MakeFiles(*program_ / L"Other", {L"o.txt"});
+  EXPECT_EQ(Run(), 0u);
+  EXPECT_TRUE(PathExists(*program_ / L"SnapShots"));
+  EXPECT_TRUE(PathExists(*program_ / L"Other\\o.txt"));
+  EXPECT_TRUE(PathExists(company_));
+}
+
+TEST_F(DeleteUserDataTest, CompanyFolderThatIsALinkKeepsWhatIsBehindIt) {
+  if (!testenv::UnixLink::Available()) GTEST_SKIP() << "needs Wine's Unix symbolic links";
+  testenv::ScratchFolder outside(L"outside");
+  const std::wstring name = data_.substr(data_.find_last_of(L'\\'));
+  MakeFiles(outside.path() + name, {L"x.txt"});
+  MakeFiles(outside.path() + name + L" 5", {L"y.txt"});
+  ASSERT_TRUE(::RemoveDirectoryW(company_.c_str()));
+  {
+    testenv::UnixLink link(company_, outside.path());
+    ASSERT_TRUE(link.made());
+    EXPECT_EQ(Run(), 0u);
+  }
+  EXPECT_TRUE(PathExists(outside.path() + name + L"\\x.txt"));
+  EXPECT_TRUE(PathExists(outside.path() + name + L" 5\\y.txt"));
+}
+
+}  // namespace
