@@ -24,6 +24,7 @@ class TIHandle : public TIBasic, public virtual IHandle {
   uint32_t GetAccess() override { return FAccess; }
 
  protected:
+  ~TIHandle() override = default;
   void* Provides(REFIID iid) override;
 
  private:

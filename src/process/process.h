@@ -19,6 +19,7 @@ class TIProcess : public TIKernelObj, public virtual IProcess {
   Ptr<IHandle> GetHandle2(uint32_t access);
 
  protected:
+  ~TIProcess() override = default;
   void* Provides(REFIID iid) override;
 
  private:

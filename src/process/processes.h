@@ -22,6 +22,7 @@ class TIProcesses : public TIList, public virtual IProcesses {
   bool Terminate(uint32_t exitCode) override;
 
  protected:
+  ~TIProcesses() override = default;
   void* Provides(REFIID iid) override;
 
  private:
