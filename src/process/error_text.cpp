@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <string>
 
 #include "win/entry_points.h"
 #include "win/unique_handle.h"
@@ -20,6 +21,15 @@ uint32_t StatusToErrorNumber(uint32_t status) {
   return mapped == ERROR_MR_MID_NOT_FOUND ? status : mapped;
 }
 
+// From the system folder only: this program runs elevated from the product's folder.
+win::UniqueModule LoadNetworkMessages() {
+  wchar_t folder[MAX_PATH];
+  const UINT length = ::GetSystemDirectoryW(folder, MAX_PATH);
+  if (length == 0 || length >= MAX_PATH) return win::UniqueModule();
+  const std::wstring path = std::wstring(folder, length) + L"\\netmsg.dll";
+  return win::UniqueModule(::LoadLibraryExW(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
+}
+
 }  // namespace
 
 std::string ErrorText(uint32_t number) {
@@ -30,7 +40,7 @@ std::string ErrorText(uint32_t number) {
   win::UniqueModule messages;
   // The network messages live in a module of their own.
   if (number >= 2100 && number <= 2999) {
-    messages.reset(::LoadLibraryExW(L"netmsg.dll", nullptr, LOAD_LIBRARY_AS_DATAFILE));
+    messages = LoadNetworkMessages();
     if (messages) flags |= FORMAT_MESSAGE_FROM_HMODULE;  // 0x1B00
   }
   char* buffer = nullptr;
