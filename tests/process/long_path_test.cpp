@@ -72,16 +72,6 @@ TEST(ExpandLongPathLookupTest, LooksUpOnlyShortNamesWithoutWildcardsAndNeverTheR
   EXPECT_TRUE(lookup.asked.empty());
 }
 
-TEST(RootLengthTest, FindsDriveAndShareRoots) {
-  EXPECT_EQ(process::RootLength("C:\\x"), 3u);
-  EXPECT_EQ(process::RootLength("C:"), 2u);
-  EXPECT_EQ(process::RootLength("\\\\srv\\share\\x"), 12u);
-  EXPECT_EQ(process::RootLength("\\\\srv\\share"), 11u);
-  EXPECT_EQ(process::RootLength("\\\\srv"), 5u);
-  EXPECT_EQ(process::RootLength("\\x\\y"), 0u);
-  EXPECT_EQ(process::RootLength("x"), 0u);
-}
-
 std::string Narrow(const std::wstring& text) { return std::string(text.begin(), text.end()); }
 
 TEST(ExpandLongPathFileSystemTest, ReplacesTheShortNamesThatTheFileSystemReports) {

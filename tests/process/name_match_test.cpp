@@ -6,18 +6,6 @@
 
 namespace {
 
-using process::FoldLower1252;
-
-TEST(FoldLower1252Test, FoldsExactlyTheCapitalsOfTheCodePage) {
-  for (int c = 0; c < 256; ++c) {
-    int expected = c;
-    if ((c >= 'A' && c <= 'Z') || (c >= 0xC0 && c <= 0xDE && c != 0xD7)) expected = c + 0x20;
-    if (c == 0x8A || c == 0x8C || c == 0x8E) expected = c + 0x10;
-    if (c == 0x9F) expected = 0xFF;
-    EXPECT_EQ(FoldLower1252(static_cast<unsigned char>(c)), expected) << "byte " << c;
-  }
-}
-
 struct MatchCase {
   const char* filter;
   const char* name;

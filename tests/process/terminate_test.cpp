@@ -41,18 +41,6 @@ TEST_P(ExitCodeTest, TheEndedProcessReportsTheGivenExitCode) {
 
 INSTANTIATE_TEST_SUITE_P(Codes, ExitCodeTest, ::testing::Values(0u, 42u, 0xDEADBEEFu));
 
-TEST_F(TerminateTest, FindProcessThenTerminateEndsOnlyTheFirstInstance) {
-  testenv::ChildProcess one = testenv::StartSleeperAs(a_ / L"TW6.exe");
-  testenv::ChildProcess two = testenv::StartSleeperAs(b_ / L"TW6.exe");
-  ASSERT_TRUE(one.started() && two.started());
-  testenv::ChildProcess& first = testenv::FirstListed({one.id(), two.id()}) == one.id() ? one : two;
-  testenv::ChildProcess& second = &first == &one ? two : one;
-
-  EXPECT_TRUE(process::FindProcess("TW6.exe")->Terminate(0));
-  EXPECT_EQ(first.Wait(kEndWaitMs), 0u);
-  EXPECT_TRUE(second.running());
-}
-
 TEST_F(TerminateTest, AListEndsItsOtherProcessesWhenTheFirstCannotBeOpened) {
   testenv::ChildProcess one = testenv::StartSleeperAs(a_ / L"TW6Log.exe");
   testenv::ChildProcess two = testenv::StartSleeperAs(b_ / L"TW6Log.exe");
