@@ -67,6 +67,16 @@ Ptr<TIKernelObj> FindOrCreateKernelObj(TKernelObjType type, uint32_t id) {
   return created;
 }
 
+Ptr<TIProcess> FindOrCreateProcess(uint32_t id) {
+  Ptr<TIKernelObj> object = FindOrCreateKernelObj(otProcess, id);
+  return Ptr<TIProcess>(static_cast<TIProcess*>(object.get()));
+}
+
+void* TIProcess::Provides(REFIID iid) {
+  if (iid == IProcess::kIid) return static_cast<IProcess*>(this);
+  return TIKernelObj::Provides(iid);
+}
+
 size_t KernelObjectCount() {
   Registry& registry = TheRegistry();
   SectionLock lock(registry.section);

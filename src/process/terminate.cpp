@@ -4,16 +4,6 @@
 
 namespace process {
 
-Ptr<TIProcess> FindOrCreateProcess(uint32_t id) {
-  Ptr<TIKernelObj> object = FindOrCreateKernelObj(otProcess, id);
-  return Ptr<TIProcess>(static_cast<TIProcess*>(object.get()));
-}
-
-void* TIProcess::Provides(REFIID iid) {
-  if (iid == IProcess::kIid) return static_cast<IProcess*>(this);
-  return TIKernelObj::Provides(iid);
-}
-
 Ptr<IHandle> TIProcess::GetHandle2(uint32_t access) {
   if (!CheckValid()) {
     if (!FHandle) {
