@@ -7,6 +7,7 @@
 #include "app/command_word.h"
 #include "disk/disk.h"
 #include "disk/user_data.h"
+#include "process/lookup.h"
 #include "driver/Treiber_IFS.h"
 #include "shell/autorun.h"
 #include "shell/contextmenusupport.h"
@@ -37,6 +38,14 @@ void RunUninstall() {
   TakeDownKorvaS();
   WorkString = L"sc delete KorvaS";
   apptools2::RunCommandAndWait(WorkString, apptools2::ProgramFolder, SW_HIDE);
+  // Held to the end: each keeps its terminate handle open until then.
+  const auto mainProgram = process::FindProcess("TW6.exe");
+  mainProgram->Terminate(0);
+  const auto loggers = process::FindProcesses("TW6Log.exe");
+  loggers->Terminate(0);
+  const auto guards = process::FindProcesses("TW6Guard.exe");
+  guards->Terminate(0);
+  ::Sleep(250);
   Treiber_IFS::Driver_Stop();
   Treiber_IFS::Driver_Uninstall();
   contextmenusupport::ContextMenu_Remove();

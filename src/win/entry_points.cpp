@@ -10,6 +10,8 @@ EntryPoints& Entries() {
 void LoadEntryPoints() {
   EntryPoints& e = Entries();
   e.isWow64Process = FindEntry<decltype(e.isWow64Process)>(L"kernel32", "IsWow64Process");
+  e.ntQuerySystemInformation =
+      FindEntry<decltype(e.ntQuerySystemInformation)>(L"ntdll", "NtQuerySystemInformation");
 }
 
 }  // namespace win

@@ -8,6 +8,8 @@ namespace win {
 // a test may null or swap a field and re-run the module start that reads it.
 struct EntryPoints {
   BOOL(WINAPI* isWow64Process)(HANDLE, PBOOL) = nullptr;
+  // ntdll's NtQuerySystemInformation: the process and handle tables.
+  LONG(WINAPI* ntQuerySystemInformation)(ULONG, void*, ULONG, ULONG*) = nullptr;
 };
 
 EntryPoints& Entries();

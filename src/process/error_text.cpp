@@ -1,0 +1,69 @@
+#include "process/error_text.h"
+
+#include <windows.h>
+
+#include <cstdio>
+#include <string>
+
+#include "win/entry_points.h"
+#include "win/unique_handle.h"
+
+namespace process {
+
+namespace {
+
+uint32_t StatusToErrorNumber(uint32_t status) {
+  using ToDos = ULONG(WINAPI*)(LONG);
+  static const ToDos toDos = win::FindEntry<ToDos>(L"ntdll", "RtlNtStatusToDosError");
+  if (!toDos) return status;
+  const ULONG mapped = toDos(static_cast<LONG>(status));
+  // Codes the routine does not know (an HRESULT such as E_NOINTERFACE) keep their own text.
+  return mapped == ERROR_MR_MID_NOT_FOUND ? status : mapped;
+}
+
+// From the system folder only: this program runs elevated from the product's folder.
+win::UniqueModule LoadNetworkMessages() {
+  wchar_t folder[MAX_PATH];
+  const UINT length = ::GetSystemDirectoryW(folder, MAX_PATH);
+  if (length == 0 || length >= MAX_PATH) return win::UniqueModule();
+  const std::wstring path = std::wstring(folder, length) + L"\\netmsg.dll";
+  return win::UniqueModule(::LoadLibraryExW(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
+}
+
+}  // namespace
+
+std::string ErrorText(uint32_t number) {
+  if (number > 0x3FFFFFFF) number = StatusToErrorNumber(number);
+
+  DWORD flags = FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_IGNORE_INSERTS |
+                FORMAT_MESSAGE_FROM_SYSTEM;  // 0x1300
+  win::UniqueModule messages;
+  // The network messages live in a module of their own.
+  if (number >= 2100 && number <= 2999) {
+    messages = LoadNetworkMessages();
+    if (messages) flags |= FORMAT_MESSAGE_FROM_HMODULE;  // 0x1B00
+  }
+  char* buffer = nullptr;
+  const DWORD length = ::FormatMessageA(flags, messages.get(), number, 0x400,
+                                        reinterpret_cast<char*>(&buffer), 0, nullptr);
+  std::string text;
+  if (length != 0 && buffer) {
+    text.reserve(length);
+    for (DWORD i = 0; i < length; ++i) {
+      if (buffer[i] == '\r') {
+        text += ' ';
+      } else if (buffer[i] != '\n') {
+        text += buffer[i];
+      }
+    }
+  }
+  if (buffer) ::LocalFree(buffer);
+  if (text.empty()) {
+    char hex[16];
+    std::snprintf(hex, sizeof(hex), "$%x", static_cast<unsigned>(number));
+    text = std::string("Unknown error ") + hex;
+  }
+  return text;
+}
+
+}  // namespace process

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "process/kernel_objects.h"
+
+namespace process {
+
+class TIProcess : public TIKernelObj, public virtual IProcess {
+ public:
+  using TIKernelObj::TIKernelObj;
+
+  std::string GetExeFile() override { return FExeFile; }
+  bool Terminate(uint32_t exitCode) override;
+
+  // A handle with at least `access`: the cached one when it has the rights, else a new one,
+  // which is cached in turn. An invalid handle object carries the failure.
+  Ptr<IHandle> GetHandle2(uint32_t access);
+
+ protected:
+  ~TIProcess() override = default;
+  void* Provides(REFIID iid) override;
+
+ private:
+  friend class TIProcesses;
+
+  std::string FExeFile;
+  uint32_t FSession = 0;
+  bool FSessionDone = false;
+  int32_t FStore = 0;  // requests to keep the open handle; none in this program
+  Ptr<IProcess> FParentProcess;
+};
+
+// The registry's process object for a process id.
+Ptr<TIProcess> FindOrCreateProcess(uint32_t id);
+
+}  // namespace process

@@ -1,0 +1,221 @@
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "app/startup.h"
+#include "process/kernel_objects.h"
+#include "process/lookup.h"
+#include "process/process_table.h"
+#include "support/sleepers.h"
+#include "support/test_env.h"
+#include "win/entry_points.h"
+#include "win/unique_handle.h"
+
+namespace {
+
+using process::IProcesses;
+using process::Ptr;
+
+std::string Narrow(const std::wstring& text) { return std::string(text.begin(), text.end()); }
+
+std::vector<DWORD> Ids(const Ptr<IProcesses>& list) {
+  std::vector<DWORD> ids;
+  for (int32_t i = 0; i < list->GetItemCount(); ++i) ids.push_back(list->GetItem(i)->GetID());
+  return ids;
+}
+
+bool Holds(const Ptr<IProcesses>& list, DWORD id) {
+  const std::vector<DWORD> ids = Ids(list);
+  return std::find(ids.begin(), ids.end(), id) != ids.end();
+}
+
+class FindProcessesTest : public ::testing::Test {
+ protected:
+  void SetUp() override { app::StartUp(); }
+  void TearDown() override {
+    app::StartUp();  // undoes a replaced entry point
+    EXPECT_EQ(process::KernelObjectCount(), 0u);
+  }
+
+  testenv::ScratchFolder a_{L"find a"};
+  testenv::ScratchFolder b_{L"find b with a long name"};
+};
+
+TEST_F(FindProcessesTest, FindsTheProcessInAnyFolderAndLetterCase) {
+  testenv::ChildProcess logger = testenv::StartSleeperAs(b_ / L"TW6Log.exe");
+  ASSERT_TRUE(logger.started());
+  for (const char* name : {"TW6Log.exe", "tw6log.exe", "TW6LOG.EXE", "tW6lOg.ExE"}) {
+    const Ptr<IProcesses> list = process::FindProcesses(name);
+    EXPECT_EQ(Ids(list), std::vector<DWORD>{logger.id()}) << name;
+    EXPECT_EQ(list->GetLastErrorNo(), 0u);
+    ASSERT_EQ(list->GetItemCount(), 1);
+    // A 32-bit process is listed under its full image path.
+    EXPECT_EQ(list->GetItem(0)->GetExeFile(), Narrow(b_ / L"TW6Log.exe"));
+  }
+}
+
+TEST_F(FindProcessesTest, WildcardsOnlyAsTheWholeNameListEveryProcess) {
+  testenv::ChildProcess logger = testenv::StartSleeperAs(a_ / L"TW6Log.exe");
+  ASSERT_TRUE(logger.started());
+  for (const char* all : {"*", "*.*", ""}) {
+    const Ptr<IProcesses> list = process::FindProcesses(all);
+    EXPECT_TRUE(Holds(list, logger.id())) << all;
+    EXPECT_TRUE(Holds(list, ::GetCurrentProcessId())) << all;
+    EXPECT_GE(list->GetItemCount(), 3) << all;
+  }
+  for (const char* pattern : {"TW6Log*.exe", "*Log.exe", "TW6Log.*", "*.exe", "TW6L?g.exe"}) {
+    EXPECT_EQ(process::FindProcesses(pattern)->GetItemCount(), 0) << pattern;
+  }
+}
+
+TEST_F(FindProcessesTest, AFilterWithAFolderMatchesOnlyThatPath) {
+  testenv::ChildProcess inA = testenv::StartSleeperAs(a_ / L"TW6Log.exe");
+  testenv::ChildProcess inB = testenv::StartSleeperAs(b_ / L"TW6Log.exe");
+  ASSERT_TRUE(inA.started() && inB.started());
+
+  EXPECT_EQ(Ids(process::FindProcesses(Narrow(a_ / L"TW6Log.exe"))), std::vector<DWORD>{inA.id()});
+  std::string upper = Narrow(b_ / L"TW6Log.exe");
+  std::transform(upper.begin(), upper.end(), upper.begin(), ::toupper);
+  EXPECT_EQ(Ids(process::FindProcesses(upper)), std::vector<DWORD>{inB.id()});
+  // The short (8.3) form of the long folder name finds the same process.
+  char shortPath[MAX_PATH];
+  ASSERT_GT(::GetShortPathNameA(Narrow(b_ / L"TW6Log.exe").c_str(), shortPath, MAX_PATH), 0u);
+  EXPECT_EQ(Ids(process::FindProcesses(shortPath)), std::vector<DWORD>{inB.id()});
+  EXPECT_EQ(process::FindProcesses(Narrow(a_ / L"TW6.exe"))->GetItemCount(), 0);
+}
+
+TEST_F(FindProcessesTest, ListsInTableOrderAndFindProcessTakesTheFirst) {
+  testenv::ChildProcess one = testenv::StartSleeperAs(a_ / L"TW6Log.exe");
+  testenv::ChildProcess two = testenv::StartSleeperAs(b_ / L"TW6Log.exe");
+  ASSERT_TRUE(one.started() && two.started());
+  const DWORD first = testenv::FirstListed({one.id(), two.id()});
+  const DWORD second = first == one.id() ? two.id() : one.id();
+
+  const Ptr<IProcesses> list = process::FindProcesses("TW6Log.exe");
+  EXPECT_EQ(Ids(list), (std::vector<DWORD>{first, second}));
+  const Ptr<process::IProcess> found = process::FindProcess("TW6Log.exe");
+  EXPECT_TRUE(found->IsValid());
+  EXPECT_EQ(found->GetID(), first);
+  EXPECT_EQ(found, list->GetItem(0));  // the registry's one object for that id
+}
+
+TEST_F(FindProcessesTest, RefreshDropsEndedProcessesKeepsTheOthersAndAddsNewOnes) {
+  testenv::ChildProcess one = testenv::StartSleeperAs(a_ / L"TW6Log.exe");
+  testenv::ChildProcess two = testenv::StartSleeperAs(b_ / L"TW6Log.exe");
+  ASSERT_TRUE(one.started() && two.started());
+  const Ptr<IProcesses> list = process::FindProcesses("TW6Log.exe");
+  ASSERT_EQ(list->GetItemCount(), 2);
+  const DWORD survivorId = list->GetItem(1)->GetID();
+  const Ptr<process::IProcess> survivor = list->GetItem(1);
+  testenv::ChildProcess& ended = list->GetItem(0)->GetID() == one.id() ? one : two;
+  ended.Kill();
+  ended = testenv::ChildProcess();
+
+  testenv::ScratchFolder c(L"find c");
+  testenv::ChildProcess three = testenv::StartSleeperAs(c / L"TW6Log.exe");
+  ASSERT_TRUE(three.started());
+  list->RefreshItems();
+  EXPECT_EQ(Ids(list), (std::vector<DWORD>{survivorId, three.id()}));
+  EXPECT_EQ(list->GetItem(0), survivor);
+  EXPECT_EQ(survivor->GetIndex(list.get()), 0);
+}
+
+TEST_F(FindProcessesTest, ImagePathNeedsTheReadRight) {
+  testenv::ChildProcess logger = testenv::StartSleeperAs(a_ / L"TW6Log.exe");
+  ASSERT_TRUE(logger.started());
+  win::UniqueKernelHandle full(
+      ::OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, logger.id()));
+  win::UniqueKernelHandle queryOnly(::OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, logger.id()));
+  ASSERT_TRUE(full && queryOnly);
+  EXPECT_EQ(process::ReadProcessImagePath(full.get()), Narrow(a_ / L"TW6Log.exe"));
+  EXPECT_EQ(process::ReadProcessImagePath(queryOnly.get()), "?");
+}
+
+// The process table query, replaced: what each call asked for and what it answered.
+struct TableQueryLog {
+  std::vector<ULONG> sizes;
+  LONG failWith = 0;            // answer every query of the table with this status
+  bool reportNoLength = false;  // answer the size probe with length 0
+  ULONG succeedFrom = 0;        // with reportNoLength: fail below this buffer size
+  ULONG reported = 0;
+};
+TableQueryLog* g_log = nullptr;
+decltype(win::EntryPoints::ntQuerySystemInformation) g_real = nullptr;
+
+LONG WINAPI LoggingQuery(ULONG infoClass, void* buffer, ULONG size, ULONG* returned) {
+  if (infoClass != 5) return g_real(infoClass, buffer, size, returned);
+  g_log->sizes.push_back(size);
+  if (g_log->failWith != 0) {
+    if (returned) *returned = 0;
+    return g_log->failWith;
+  }
+  if (g_log->reportNoLength && (size == 0 || size < g_log->succeedFrom)) {
+    if (returned) *returned = 0;
+    return static_cast<LONG>(0xC0000004);
+  }
+  const LONG status = g_real(infoClass, buffer, size, returned);
+  if (size == 0 && returned) g_log->reported = *returned;
+  return status;
+}
+
+class ProcessTableQueryTest : public FindProcessesTest {
+ protected:
+  void SetUp() override {
+    FindProcessesTest::SetUp();
+    logger_ = testenv::StartSleeperAs(a_ / L"TW6Log.exe");
+    ASSERT_TRUE(logger_.started());
+    g_real = win::Entries().ntQuerySystemInformation;
+    g_log = &log_;
+    win::Entries().ntQuerySystemInformation = LoggingQuery;
+  }
+  void TearDown() override {
+    win::Entries().ntQuerySystemInformation = g_real;
+    g_log = nullptr;
+    FindProcessesTest::TearDown();
+  }
+  TableQueryLog log_;
+  testenv::ChildProcess logger_;
+};
+
+TEST_F(ProcessTableQueryTest, OneQueryAtTwiceTheReportedLength) {
+  const Ptr<IProcesses> list = process::FindProcesses("TW6Log.exe");
+  EXPECT_EQ(Ids(list), std::vector<DWORD>{logger_.id()});
+  ASSERT_EQ(log_.sizes.size(), 2u);
+  EXPECT_EQ(log_.sizes[0], 0u);
+  EXPECT_GT(log_.reported, 0u);
+  EXPECT_EQ(log_.sizes[1], 2 * log_.reported);
+}
+
+TEST_F(ProcessTableQueryTest, WithoutAReportedLengthGuessesDoubleFrom128KiB) {
+  log_.reportNoLength = true;
+  log_.succeedFrom = 512 * 1024;
+  const Ptr<IProcesses> list = process::FindProcesses("TW6Log.exe");
+  EXPECT_EQ(Ids(list), std::vector<DWORD>{logger_.id()});
+  EXPECT_EQ(log_.sizes, (std::vector<ULONG>{0, 128 * 1024, 256 * 1024, 512 * 1024}));
+}
+
+TEST_F(ProcessTableQueryTest, AnUnreadableTableGivesAValidEmptyListWithTheStatus) {
+  log_.reportNoLength = true;
+  log_.succeedFrom = 0xFFFFFFFF;
+  const Ptr<IProcesses> guessed = process::FindProcesses("TW6Log.exe");
+  EXPECT_TRUE(guessed->IsValid());
+  EXPECT_EQ(guessed->GetItemCount(), 0);
+  EXPECT_EQ(guessed->GetLastErrorNo(), 0xC0000004u);
+  EXPECT_EQ(log_.sizes,
+            (std::vector<ULONG>{0, 128 << 10, 256 << 10, 512 << 10, 1 << 20, 2 << 20, 4 << 20}));
+
+  log_ = TableQueryLog();
+  log_.failWith = static_cast<LONG>(0xC0000017);  // no memory
+  const Ptr<IProcesses> failed = process::FindProcesses("TW6Log.exe");
+  EXPECT_TRUE(failed->IsValid());
+  EXPECT_EQ(failed->GetItemCount(), 0);
+  EXPECT_EQ(failed->GetLastErrorNo(), 0xC0000017u);
+  EXPECT_FALSE(failed->GetLastErrorStr().empty());
+  EXPECT_FALSE(process::FindProcess("TW6Log.exe")->IsValid());
+}
+
+}  // namespace
