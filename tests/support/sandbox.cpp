@@ -7,7 +7,9 @@
 #include <sstream>
 
 #include "support/maint.h"
+#include "support/registry.h"
 #include "support/services.h"
+#include "support/sleepers.h"
 #include "support/test_env.h"
 #include "win/unique_handle.h"
 
@@ -21,9 +23,6 @@ const wchar_t kGuardValue[] = L"Dravelin Tidewell 6 Guard";
 const wchar_t* const kVerbKeys[] = {L"exefile\\shell\\tw5", L"exefile\\shell\\tw5\\command",
                                     L"Msi.Package\\shell\\tw5",
                                     L"Msi.Package\\shell\\tw5\\command"};
-
-// The program works in the 64-bit view on 64-bit Windows; so does what we seed and read.
-REGSAM View() { return testenv::IsWow64() ? KEY_WOW64_64KEY : 0; }
 
 std::string Narrow(const std::wstring& text) {
   std::string result;
@@ -47,38 +46,27 @@ void Fail(std::vector<std::string>* problems, const std::string& what) {
   if (problems) problems->push_back(what);
 }
 
-bool WriteText(HKEY root, const std::wstring& key, const wchar_t* name, const std::wstring& data,
-               DWORD type = REG_SZ) {
-  win::UniqueRegKey handle;
-  if (::RegCreateKeyExW(root, key.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS | View(), nullptr,
-                        handle.put(), nullptr) != ERROR_SUCCESS) {
-    return false;
-  }
-  return ::RegSetValueExW(handle.get(), name, 0, type, reinterpret_cast<const BYTE*>(data.c_str()),
-                          static_cast<DWORD>((data.size() + 1) * sizeof(wchar_t))) == ERROR_SUCCESS;
-}
-
 std::string ReadValue(HKEY root, const std::wstring& key, const wchar_t* name) {
-  win::UniqueRegKey handle;
-  if (::RegOpenKeyExW(root, key.c_str(), 0, KEY_READ | View(), handle.put()) != ERROR_SUCCESS) {
-    return "-";
-  }
-  DWORD type = 0, size = 0;
-  if (::RegQueryValueExW(handle.get(), name, nullptr, &type, nullptr, &size) != ERROR_SUCCESS) {
-    return "(key, no value)";
-  }
-  std::vector<BYTE> data(size + 2);
-  ::RegQueryValueExW(handle.get(), name, nullptr, &type, data.data(), &size);
-  switch (type) {
-    case REG_DWORD:
-      return "REG_DWORD " + std::to_string(*reinterpret_cast<DWORD*>(data.data()));
+  if (!testenv::KeyExists(root, key, testenv::NativeView())) return "-";
+  const testenv::RawValue value =
+      testenv::ReadValue(root, key, name ? name : L"", testenv::NativeView());
+  if (!value.found) return "(key, no value)";
+  const size_t size = value.bytes.size();
+  switch (value.type) {
+    case REG_DWORD: {
+      DWORD data = 0;
+      memcpy(&data, value.bytes.data(), size < 4 ? size : 4);
+      return "REG_DWORD " + std::to_string(data);
+    }
     case REG_SZ:
     case REG_EXPAND_SZ:
-      return std::string(type == REG_SZ ? "REG_SZ" : "REG_EXPAND_SZ") + " (" +
+      return std::string(value.type == REG_SZ ? "REG_SZ" : "REG_EXPAND_SZ") + " (" +
              std::to_string(size) + " bytes) \"" +
-             Narrow(reinterpret_cast<const wchar_t*>(data.data())) + "\"";
+             Narrow(std::wstring(reinterpret_cast<const wchar_t*>(value.bytes.data()), size / 2)
+                        .c_str()) +
+             "\"";
     default:
-      return "type " + std::to_string(type) + ", " + std::to_string(size) + " bytes";
+      return "type " + std::to_string(value.type) + ", " + std::to_string(size) + " bytes";
   }
 }
 
@@ -118,53 +106,22 @@ std::string FolderFact(const std::wstring& folder) {
   return std::to_string(files) + " files, " + std::to_string(folders) + " folders";
 }
 
-// Removes a key with its subkeys in the view the program uses.
-void DeleteTree(HKEY root, const std::wstring& path) {
-  {
-    win::UniqueRegKey key;
-    if (::RegOpenKeyExW(root, path.c_str(), 0, KEY_ALL_ACCESS | View(), key.put()) !=
-        ERROR_SUCCESS) {
-      return;
-    }
-    wchar_t name[256];
-    DWORD length = 256;
-    while (::RegEnumKeyExW(key.get(), 0, name, &length, nullptr, nullptr, nullptr, nullptr) ==
-           ERROR_SUCCESS) {
-      DeleteTree(root, path + L"\\" + name);
-      length = 256;
-    }
-  }
-  auto deleteKeyEx =
-      reinterpret_cast<LONG(WINAPI*)(HKEY, LPCWSTR, REGSAM, DWORD)>(reinterpret_cast<void*>(
-          ::GetProcAddress(::GetModuleHandleW(L"advapi32"), "RegDeleteKeyExW")));
-  if (deleteKeyEx) {
-    deleteKeyEx(root, path.c_str(), View(), 0);
-  } else {
-    ::RegDeleteKeyW(root, path.c_str());
-  }
-}
+}  // namespace
 
-// Takes away whatever an earlier run left, so every run starts from the same state.
 void Clear(const Layout& layout) {
   testenv::DeleteTestService(L"KorvaS");
   testenv::DeleteTestService(L"TW5IFS");
-  DeleteTree(HKEY_LOCAL_MACHINE, kServiceKey);
+  testenv::DeleteTree(HKEY_LOCAL_MACHINE, kServiceKey, testenv::NativeView());
   for (const wchar_t* key : {L"exefile\\shell\\tw5", L"Msi.Package\\shell\\tw5"}) {
-    DeleteTree(HKEY_CLASSES_ROOT, key);
+    testenv::DeleteTree(HKEY_CLASSES_ROOT, key, testenv::NativeView());
   }
-  win::UniqueRegKey run;
-  if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, kRunKey, 0, KEY_ALL_ACCESS | View(), run.put()) ==
-      ERROR_SUCCESS) {
-    ::RegDeleteValueW(run.get(), kGuardValue);
-  }
+  testenv::DeleteValue(HKEY_LOCAL_MACHINE, kRunKey, kGuardValue, testenv::NativeView());
   for (const std::wstring& folder :
        {layout.dataFolder, layout.dataFolder + L" 5", layout.programFolder + L"\\SnapShots"}) {
     testenv::RemoveTree(folder);
   }
   ::DeleteFileW(layout.guardLog.c_str());
 }
-
-}  // namespace
 
 Layout DefaultLayout() {
   Layout layout;
@@ -199,15 +156,8 @@ bool InstalledProduct::Seed(const Layout& layout, bool installed,
   if (!testenv::CopyTo(testenv::BuiltMaint(), layout.maint())) Fail(problems, "copy TW6Maint.exe");
   if (!installed) return !problems || problems->size() == before;
 
-  const std::wstring sleeper = testenv::BuiltProgram(L"tw6-sleeper.exe");
-  for (const wchar_t* name : {L"TW6.exe", L"TW6Log.exe", L"TW6Guard.exe"}) {
-    if (!testenv::CopyTo(sleeper, layout.programFolder + L"\\" + name)) {
-      Fail(problems, "copy " + Narrow(name));
-    }
-  }
   for (const wchar_t* name : {L"TW6.exe", L"TW6Log.exe", L"TW6Log.exe", L"TW6Guard.exe"}) {
-    processes_.push_back(testenv::ChildProcess::Start(
-        testenv::Quoted(layout.programFolder + L"\\" + name), layout.programFolder));
+    processes_.push_back(testenv::StartSleeperAs(layout.programFolder + L"\\" + name));
     if (!processes_.back().started()) Fail(problems, "start " + Narrow(name));
   }
 
@@ -225,21 +175,24 @@ bool InstalledProduct::Seed(const Layout& layout, bool installed,
                                     driver)) {
     Fail(problems, "register TW5IFS");
   }
-  WriteText(HKEY_LOCAL_MACHINE, std::wstring(kServiceKey) + L"\\Instances", L"DefaultInstance",
-            L"TW5Log Instance");
-  WriteText(HKEY_LOCAL_MACHINE, std::wstring(kServiceKey) + L"\\Instances\\TW5Log Instance",
-            L"Altitude", L"265001");
+  testenv::WriteText(HKEY_LOCAL_MACHINE, std::wstring(kServiceKey) + L"\\Instances",
+                     L"DefaultInstance", L"TW5Log Instance", testenv::NativeView());
+  testenv::WriteText(HKEY_LOCAL_MACHINE,
+                     std::wstring(kServiceKey) + L"\\Instances\\TW5Log Instance", L"Altitude",
+                     L"265001", testenv::NativeView());
 
   const std::wstring launch = L"\"" + layout.programFolder + L"\\TW6Log.exe\" \"%1\"";
   for (const wchar_t* key : kVerbKeys) {
     const bool command = std::wstring(key).find(L"command") != std::wstring::npos;
-    if (!WriteText(HKEY_CLASSES_ROOT, key, nullptr,
-                   command ? launch : L"Install with Dravelin Tidewell 5")) {
+    if (!testenv::WriteText(HKEY_CLASSES_ROOT, key, L"",
+                            command ? launch : L"Install with Dravelin Tidewell 5",
+                            testenv::NativeView())) {
       Fail(problems, "write verb " + Narrow(key));
     }
   }
-  if (!WriteText(HKEY_LOCAL_MACHINE, kRunKey, kGuardValue,
-                 L"\"" + layout.programFolder + L"\\TW6Guard.exe\"")) {
+  if (!testenv::WriteText(HKEY_LOCAL_MACHINE, kRunKey, kGuardValue,
+                          L"\"" + layout.programFolder + L"\\TW6Guard.exe\"",
+                          testenv::NativeView())) {
     Fail(problems, "write the Run value");
   }
 

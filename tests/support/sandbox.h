@@ -21,6 +21,10 @@ struct Layout {
 // C:\Program Files\Dravelin Tidewell 6 and the data folder where this Windows keeps it.
 Layout DefaultLayout();
 
+// Takes away whatever an earlier run left (services, keys, values, folders) so every run
+// starts from the same state; the program folder itself stays.
+void Clear(const Layout& layout);
+
 // Seeds the "installed" state and keeps its processes running until destroyed; the
 // destructor kills only the processes it started.
 class InstalledProduct {

@@ -31,7 +31,8 @@ bool StartedUp(const ChildProcess& child, bool x64) {
 
 ChildProcess StartSleeperAs(const std::wstring& path, bool x64) {
   const std::wstring sleeper = BuiltProgram(x64 ? L"tw6-sleeper64.exe" : L"tw6-sleeper.exe");
-  if (!CopyTo(sleeper, path)) return ChildProcess();
+  // A copy already running there is in use; a second instance starts from the same file.
+  if (!CopyTo(sleeper, path) && !PathExists(path)) return ChildProcess();
   ChildProcess child = ChildProcess::Start(Quoted(path));
   for (int i = 0; child.started() && i < 1000 && !StartedUp(child, x64); ++i) ::Sleep(10);
   return child;

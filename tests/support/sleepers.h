@@ -9,7 +9,8 @@
 
 namespace testenv {
 
-// Copies the sleeper (the 64-bit build when x64) to path and starts it there. Returns once the
+// Copies the sleeper (the 64-bit build when x64) to path, unless a copy there is running, and
+// starts it there. Returns once the
 // process has started up: listed in the process table and, for a 32-bit one, with its image
 // path readable. A failed start gives a ChildProcess that is not started().
 ChildProcess StartSleeperAs(const std::wstring& path, bool x64 = false);
