@@ -4,6 +4,7 @@
 
 #include "app/apptools2.h"
 #include "app/command_word.h"
+#include "ipc/IPCClient.h"
 #include "system/command_runner.h"
 
 namespace app {
@@ -14,6 +15,7 @@ std::wstring WorkString;
 void RunUninstall() {
   WorkString = L"sc delete KorvaS";
   apptools2::RunCommandAndWait(WorkString, apptools2::ProgramFolder, SW_HIDE);
+  IPCClient::NotifyGuard();
 }
 
 void RunInstall() {}

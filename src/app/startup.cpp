@@ -1,6 +1,7 @@
 #include "app/startup.h"
 
 #include "app/apptools2.h"
+#include "ipc/deliver.h"
 #include "win/entry_points.h"
 
 namespace app {
@@ -8,6 +9,7 @@ namespace app {
 void StartUp() {
   win::LoadEntryPoints();
   apptools2::StartUp();
+  ipc::StartUp();
 }
 
 }  // namespace app

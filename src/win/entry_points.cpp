@@ -10,6 +10,7 @@ EntryPoints& Entries() {
 void LoadEntryPoints() {
   EntryPoints& e = Entries();
   e.isWow64Process = FindEntry<decltype(e.isWow64Process)>(L"kernel32", "IsWow64Process");
+  e.ntConnectPort = FindEntry<NtConnectPortFn>(L"ntdll", "NtConnectPort");
 }
 
 }  // namespace win

@@ -2,12 +2,16 @@
 
 #include <windows.h>
 
+#include "win/nt_port.h"
+
 namespace win {
 
 // Entry points that older systems lack or that tests must replace. Filled once at start-up;
 // a test may null or swap a field and re-run the module start that reads it.
 struct EntryPoints {
   BOOL(WINAPI* isWow64Process)(HANDLE, PBOOL) = nullptr;
+  // Wine has no LPC ports; tests put a stand-in receiver here.
+  NtConnectPortFn ntConnectPort = nullptr;
 };
 
 EntryPoints& Entries();
