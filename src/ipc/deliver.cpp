@@ -67,8 +67,12 @@ bool DeliverBy(Carrier carrier, std::string_view name, const void* messageBuf, u
 bool DeliverIpcMessage(std::string_view name, const void* messageBuf, uint32_t messageLen,
                        void* answerBuf, uint32_t answerLen, uint32_t answerTimeoutMs,
                        bool pumpMessages) {
-  if (sendsInProgress >= kMaxSendsInProgress) return false;
+  // Read first: even the thread-local count may touch the last-error value (TlsGetValue).
   const DWORD saved = ::GetLastError();
+  if (sendsInProgress >= kMaxSendsInProgress) {
+    ::SetLastError(saved);
+    return false;
+  }
   bool delivered = false;
   {
     const InProgress counted;

@@ -6,6 +6,7 @@
 
 #include <functional>
 #include <memory>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -60,6 +61,9 @@ struct LastErrorCase {
   bool delivered;
 };
 
+// Names the case in test listings (gtest would print the raw bytes).
+void PrintTo(const LastErrorCase& c, std::ostream* os) { *os << c.label; }
+
 class LastErrorTest : public ::testing::TestWithParam<LastErrorCase> {};
 
 TEST_P(LastErrorTest, TheThreadsLastErrorIsKept) {
@@ -92,18 +96,19 @@ INSTANTIATE_TEST_SUITE_P(Paths, LastErrorTest,
 
 // Nested sends on one thread: while send k waits for its answer it dispatches a window message
 // whose procedure makes send k+1. The receiver holds answer k back until send k+1 has begun.
-class NestingTest : public ::testing::Test {
+class PumpedSendTest : public ::testing::Test {
  protected:
   static constexpr UINT kSendAgain = WM_APP + 6;
-  static NestingTest* self;
+  static constexpr UINT kMarkDispatched = WM_APP + 7;
+  static PumpedSendTest* self;
 
   void SetUp() override {
     app::StartUp();
     self = this;
     WNDCLASSW wc = {};
-    wc.lpfnWndProc = &NestingTest::Procedure;
+    wc.lpfnWndProc = &PumpedSendTest::Procedure;
     wc.hInstance = ::GetModuleHandleW(nullptr);
-    wc.lpszClassName = L"tw6NestingTest";
+    wc.lpszClassName = L"tw6PumpedSendTest";
     ::RegisterClassW(&wc);
     window_ = ::CreateWindowExW(0, wc.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
                                 wc.hInstance, nullptr);
@@ -116,6 +121,7 @@ class NestingTest : public ::testing::Test {
   }
 
   static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM w, LPARAM l) {
+    if (message == kMarkDispatched) ::SetEvent(self->dispatched_);
     if (message != kSendAgain) return ::DefWindowProcW(window, message, w, l);
     self->Send(static_cast<int>(w));
     return 0;
@@ -140,15 +146,16 @@ class NestingTest : public ::testing::Test {
   }
 
   HWND window_ = nullptr;
+  HANDLE dispatched_ = nullptr;
   std::string channel_ = UniqueChannel("nesting");
   win::UniqueKernelHandle begun_[10];
   int results_[10] = {-1, -1, -1, -1, -1, -1, -1, -1, -1, -1};
   uint8_t answers_[10] = {};
 };
 
-NestingTest* NestingTest::self = nullptr;
+PumpedSendTest* PumpedSendTest::self = nullptr;
 
-TEST_F(NestingTest, TheEighthNestedSendOnAThreadGivesFalse) {
+TEST_F(PumpedSendTest, TheEighthNestedSendOnAThreadGivesFalse) {
   ASSERT_TRUE(window_);
   ChosenReceiver receiver(channel_, [this](std::string_view, const uint8_t* message, uint32_t,
                                            uint8_t* answer, uint32_t) { Serve(message, answer); });
@@ -160,6 +167,29 @@ TEST_F(NestingTest, TheEighthNestedSendOnAThreadGivesFalse) {
   }
   EXPECT_EQ(results_[8], 0);
   EXPECT_EQ(results_[9], -1);
+}
+
+// A quit request met while dispatching belongs to the caller's own message loop: it must still
+// be there when the send returns.
+TEST_F(PumpedSendTest, AQuitRequestTakenWhilePumpingIsPostedAgain) {
+  ASSERT_TRUE(window_);
+  win::UniqueKernelHandle dispatched(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+  dispatched_ = dispatched.get();
+  ChosenReceiver receiver(
+      channel_, [&](std::string_view, const uint8_t*, uint32_t, uint8_t* answer, uint32_t) {
+        ::WaitForSingleObject(dispatched.get(), 30000);
+        answer[0] = 1;
+      });
+  ASSERT_TRUE(receiver.ok());
+  ::PostMessageW(window_, kMarkDispatched, 0, 0);
+  ::PostQuitMessage(7);
+  uint8_t answer = 0;
+  EXPECT_TRUE(ipc::DeliverIpcMessage(channel_, "q", 1, &answer, 1, 30000, true));
+  EXPECT_EQ(answer, 1);
+  MSG message = {};
+  ASSERT_TRUE(::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE));
+  EXPECT_EQ(message.message, static_cast<UINT>(WM_QUIT));
+  EXPECT_EQ(message.wParam, 7u);
 }
 
 }  // namespace

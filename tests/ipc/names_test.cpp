@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 
 #include "ipc/IPCClient.h"
@@ -56,6 +57,9 @@ struct Narrowing {
   std::wstring user;
   std::string channel;
 };
+
+// Names the case in test listings (gtest would print the raw bytes).
+void PrintTo(const Narrowing& c, std::ostream* os) { *os << c.label; }
 
 class GuardChannelNameTest : public ::testing::TestWithParam<Narrowing> {};
 

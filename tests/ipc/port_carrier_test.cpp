@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -127,6 +128,9 @@ struct Outcome {
   LONG status;
   bool delivered;
 };
+
+// Names the case in test listings (gtest would print the raw bytes).
+void PrintTo(const Outcome& c, std::ostream* os) { *os << c.label; }
 
 class PortOutcomeTest : public ::testing::TestWithParam<Outcome> {};
 
