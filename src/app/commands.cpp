@@ -9,6 +9,7 @@
 #include "disk/user_data.h"
 #include "process/lookup.h"
 #include "driver/Treiber_IFS.h"
+#include "ipc/IPCClient.h"
 #include "shell/autorun.h"
 #include "shell/contextmenusupport.h"
 #include "system/Services.h"
@@ -38,6 +39,7 @@ void RunUninstall() {
   TakeDownKorvaS();
   WorkString = L"sc delete KorvaS";
   apptools2::RunCommandAndWait(WorkString, apptools2::ProgramFolder, SW_HIDE);
+  IPCClient::NotifyGuard();
   // Held to the end: each keeps its terminate handle open until then.
   const auto mainProgram = process::FindProcess("TW6.exe");
   mainProgram->Terminate(0);

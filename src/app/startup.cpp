@@ -3,6 +3,7 @@
 #include "app/apptools2.h"
 #include "shell/nogui_GuardOptions.h"
 #include "system/REG.h"
+#include "ipc/deliver.h"
 #include "win/entry_points.h"
 
 namespace app {
@@ -12,6 +13,7 @@ void StartUp() {
   REG::StartUp();
   apptools2::StartUp();
   nogui_GuardOptions::StartUp();
+  ipc::StartUp();
 }
 
 }  // namespace app

@@ -12,6 +12,7 @@ void LoadEntryPoints() {
   e.isWow64Process = FindEntry<decltype(e.isWow64Process)>(L"kernel32", "IsWow64Process");
   e.ntQuerySystemInformation =
       FindEntry<decltype(e.ntQuerySystemInformation)>(L"ntdll", "NtQuerySystemInformation");
+  e.ntConnectPort = FindEntry<NtConnectPortFn>(L"ntdll", "NtConnectPort");
 }
 
 }  // namespace win

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include "win/nt_port.h"
+
 namespace win {
 
 // Entry points that older systems lack or that tests must replace. Filled once at start-up;
@@ -10,6 +12,8 @@ struct EntryPoints {
   BOOL(WINAPI* isWow64Process)(HANDLE, PBOOL) = nullptr;
   // ntdll's NtQuerySystemInformation: the process and handle tables.
   LONG(WINAPI* ntQuerySystemInformation)(ULONG, void*, ULONG, ULONG*) = nullptr;
+  // Wine has no LPC ports; tests put a stand-in receiver here.
+  NtConnectPortFn ntConnectPort = nullptr;
 };
 
 EntryPoints& Entries();

@@ -1,0 +1,90 @@
+#include "ipc/deliver.h"
+
+#include <windows.h>
+
+#include "ipc/carriers.h"
+#include "ipc/records.h"
+#include "win/entry_points.h"
+
+namespace ipc {
+
+namespace {
+
+bool nativeX64 = false;
+thread_local int sendsInProgress = 0;
+
+bool VistaOrLater() {
+  static const bool answer = [] {
+    OSVERSIONINFOW info = {};
+    info.dwOSVersionInfoSize = sizeof(info);
+    return ::GetVersionExW(&info) && info.dwPlatformId == VER_PLATFORM_WIN32_NT &&
+           info.dwMajorVersion >= 6;
+  }();
+  return answer;
+}
+
+class InProgress {
+ public:
+  InProgress() { ++sendsInProgress; }
+  ~InProgress() { --sendsInProgress; }
+  InProgress(const InProgress&) = delete;
+  InProgress& operator=(const InProgress&) = delete;
+};
+
+}  // namespace
+
+void StartUp() {
+  using Fn = void(WINAPI*)(LPSYSTEM_INFO);
+  const Fn query = win::FindEntry<Fn>(L"kernel32", "GetNativeSystemInfo");
+  SYSTEM_INFO info = {};
+  if (query) query(&info);
+  nativeX64 = query && info.wProcessorArchitecture == PROCESSOR_ARCHITECTURE_AMD64;  // 9
+}
+
+bool NativeSystemIsX64() { return nativeX64; }
+
+Carrier ChosenCarrier() { return VistaOrLater() || nativeX64 ? Carrier::Port : Carrier::Pipe; }
+
+bool DeliverBy(Carrier carrier, std::string_view name, const void* messageBuf, uint32_t messageLen,
+               void* answerBuf, uint32_t answerLen, uint32_t answerTimeoutMs, bool pumpMessages) {
+  if (answerLen != 0 && !answerBuf) return false;
+  TIpcAnswer answer;
+  win::UniqueKernelHandle receiverProcess;
+  bool delivered =
+      carrier == Carrier::Port
+          ? SendByPort(name, messageBuf, messageLen, answerLen, answer, receiverProcess)
+          : SendByPipe(name, messageBuf, messageLen, answerLen, answer, receiverProcess);
+  // Without the receiver's process the wait watches the events alone.
+  if (delivered && answerLen != 0) {
+    delivered =
+        AwaitAnswer(answer, receiverProcess.get(), answerBuf, answerTimeoutMs, pumpMessages);
+  }
+  receiverProcess.reset();
+  answer.Release();
+  return delivered;
+}
+
+bool DeliverIpcMessage(std::string_view name, const void* messageBuf, uint32_t messageLen,
+                       void* answerBuf, uint32_t answerLen, uint32_t answerTimeoutMs,
+                       bool pumpMessages) {
+  // Read first: even the thread-local count may touch the last-error value (TlsGetValue).
+  const DWORD saved = ::GetLastError();
+  if (sendsInProgress >= kMaxSendsInProgress) {
+    ::SetLastError(saved);
+    return false;
+  }
+  bool delivered = false;
+  {
+    const InProgress counted;
+    try {
+      delivered = DeliverBy(ChosenCarrier(), name, messageBuf, messageLen, answerBuf, answerLen,
+                            answerTimeoutMs, pumpMessages);
+    } catch (...) {  // out of memory for a name: a failed send, not an escaped error
+      delivered = false;
+    }
+  }
+  ::SetLastError(saved);
+  return delivered;
+}
+
+}  // namespace ipc

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+
+// The sending side of the named-channel message protocol (docs/guard-channel.md).
+namespace ipc {
+
+// Start-up: records whether the native system is x64.
+void StartUp();
+bool NativeSystemIsX64();
+
+enum class Carrier { Port, Pipe };
+
+// Port on Vista and later or on x64 Windows, pipe on older 32-bit Windows.
+Carrier ChosenCarrier();
+
+// Hands messageLen bytes to the channel's receiver and, when answerLen is not 0, waits for
+// answerLen answer bytes into answerBuf (answerTimeoutMs once the receiver has taken the
+// message up; INFINITE waits without limit). True when handed over and any answer arrived.
+// At most 7 calls may be in progress on one thread. Keeps the thread's last-error value.
+bool DeliverIpcMessage(std::string_view name, const void* messageBuf, uint32_t messageLen,
+                       void* answerBuf, uint32_t answerLen, uint32_t answerTimeoutMs,
+                       bool pumpMessages);
+
+// The same send over a given carrier, without the nesting guard or the last-error care; for
+// reaching the carrier that this system does not choose.
+bool DeliverBy(Carrier carrier, std::string_view name, const void* messageBuf, uint32_t messageLen,
+               void* answerBuf, uint32_t answerLen, uint32_t answerTimeoutMs, bool pumpMessages);
+
+}  // namespace ipc

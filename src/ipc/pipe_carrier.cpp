@@ -1,0 +1,87 @@
+#include <windows.h>
+
+#include <cstring>
+
+#include "ipc/carriers.h"
+#include "ipc/named_objects.h"
+#include "ipc/names.h"
+#include "ipc/records.h"
+
+namespace ipc {
+
+namespace {
+
+bool WriteWhole(HANDLE pipe, const void* bytes, uint32_t length) {
+  DWORD written = 0;
+  return ::WriteFile(pipe, bytes, length, &written, nullptr) && written == length;
+}
+
+// Releases the queue mutex before its handle closes.
+class HeldMutex {
+ public:
+  explicit HeldMutex(HANDLE mutex) : mutex_(mutex) {}
+  ~HeldMutex() {
+    const DWORD saved = ::GetLastError();
+    ::ReleaseMutex(mutex_);
+    ::SetLastError(saved);
+  }
+  HeldMutex(const HeldMutex&) = delete;
+  HeldMutex& operator=(const HeldMutex&) = delete;
+
+ private:
+  HANDLE mutex_;
+};
+
+}  // namespace
+
+bool SendByPipe(std::string_view channel, const void* message, uint32_t messageLen,
+                uint32_t answerLen, TIpcAnswer& answer, win::UniqueKernelHandle& receiverProcess) {
+  const win::UniqueKernelHandle mutex = CreateNamedMutex(QueueMutexName(channel));
+  if (!mutex) return false;
+  // Abandoned or not, the mutex is ours now; the header is read either way.
+  const DWORD woken = ::WaitForSingleObject(mutex.get(), INFINITE);
+  if (woken != WAIT_OBJECT_0 && woken != WAIT_ABANDONED) return false;
+  const HeldMutex held(mutex.get());
+
+  uint8_t header[kQueueHeaderSize];
+  {
+    const win::UniqueKernelHandle map = OpenNamedMap(QueueMapName(channel), FILE_MAP_ALL_ACCESS);
+    if (!map) return false;
+    // Only the header's length is mapped: a smaller map from a faulty owner fails here.
+    const win::UniqueMappedView view(
+        ::MapViewOfFile(map.get(), FILE_MAP_ALL_ACCESS, 0, 0, kQueueHeaderSize));
+    if (!view) return false;
+    auto* shared = static_cast<uint8_t*>(view.get());
+    QueueHeader::SetCounter(shared, QueueHeader::Counter(shared) + 1);
+    std::memcpy(header, shared, kQueueHeaderSize);
+  }
+
+  const uint32_t counter = QueueHeader::Counter(header);
+  if (!answer.SetUp(AnswerBaseName(channel, counter), answerLen)) return false;
+
+  receiverProcess.reset(
+      ::OpenProcess(PROCESS_DUP_HANDLE | SYNCHRONIZE, FALSE, QueueHeader::OwnerProcessId(header)));
+  if (!receiverProcess) return false;
+
+  HANDLE duplicate = nullptr;
+  const auto pipeInReceiver =
+      reinterpret_cast<HANDLE>(static_cast<uintptr_t>(QueueHeader::PipeHandle(header)));
+  if (!::DuplicateHandle(receiverProcess.get(), pipeInReceiver, ::GetCurrentProcess(), &duplicate,
+                         0, FALSE, DUPLICATE_SAME_ACCESS)) {
+    return false;
+  }
+  const win::UniqueKernelHandle pipe(duplicate);
+
+  FrameHeader frame;
+  frame.messageLen = messageLen;
+  frame.counter = counter;
+  frame.sessionId = OwnSessionId();
+  frame.answerLen = answerLen;
+  const auto packed = frame.Pack();
+  // Five writes, the message last; an empty message adds no bytes, so it needs no write.
+  return WriteWhole(pipe.get(), &packed[0], 4) && WriteWhole(pipe.get(), &packed[4], 4) &&
+         WriteWhole(pipe.get(), &packed[8], 4) && WriteWhole(pipe.get(), &packed[12], 4) &&
+         (messageLen == 0 || WriteWhole(pipe.get(), message, messageLen));
+}
+
+}  // namespace ipc

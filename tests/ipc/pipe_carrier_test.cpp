@@ -1,0 +1,195 @@
+// The pipe carrier with real kernel objects, in both prefixes: reached directly where the
+// system would choose the port.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "ipc/deliver.h"
+#include "ipc/named_objects.h"
+#include "ipc/names.h"
+#include "ipc/receiver.h"
+#include "ipc/records.h"
+#include "win/unique_handle.h"
+
+namespace {
+
+std::string UniqueChannel(const char* what) {
+  static int n = 0;
+  return std::string("tw6test_pipe_") + what + "_" + std::to_string(::GetCurrentProcessId()) + "_" +
+         std::to_string(++n);
+}
+
+bool SendByPipe(const std::string& channel, const void* message, uint32_t length,
+                void* answer = nullptr, uint32_t answerLen = 0, DWORD timeout = 30000) {
+  return ipc::DeliverBy(ipc::Carrier::Pipe, channel, message, length, answer, answerLen, timeout,
+                        false);
+}
+
+// A receiver made by hand from the documented layout, to see the exact bytes a sender writes.
+class HandMadeQueue {
+ public:
+  explicit HandMadeQueue(const std::string& channel, uint32_t counter) {
+    mutex_ = ipc::CreateNamedMutex(ipc::QueueMutexName(channel));
+    map_ = ipc::CreateNamedMap(ipc::QueueMapName(channel), ipc::kQueueHeaderSize);
+    view_.reset(::MapViewOfFile(map_.get(), FILE_MAP_ALL_ACCESS, 0, 0, 0));
+    ::CreatePipe(read_.put(), write_.put(), nullptr, 1 << 20);
+    if (!view_) return;
+    header_ = static_cast<uint8_t*>(view_.get());
+    for (uint32_t i = 0; i < ipc::kQueueHeaderSize; ++i)
+      header_[i] = static_cast<uint8_t>(0xA0 + i);
+    ipc::QueueHeader::SetOwnerProcessId(header_, ::GetCurrentProcessId());
+    ipc::QueueHeader::SetPipeHandle(
+        header_, static_cast<uint32_t>(reinterpret_cast<uintptr_t>(write_.get())));
+    ipc::QueueHeader::SetCounter(header_, counter);
+  }
+  bool ok() const { return header_ && read_; }
+  uint8_t* header() { return header_; }
+  std::vector<uint8_t> ReadAvailable() {
+    DWORD available = 0;
+    ::PeekNamedPipe(read_.get(), nullptr, 0, nullptr, &available, nullptr);
+    std::vector<uint8_t> bytes(available);
+    DWORD read = 0;
+    if (available) ::ReadFile(read_.get(), bytes.data(), available, &read, nullptr);
+    bytes.resize(read);
+    return bytes;
+  }
+
+ private:
+  win::UniqueKernelHandle mutex_, map_;
+  win::UniqueMappedView view_;
+  win::UniqueFileHandle read_, write_;
+  uint8_t* header_ = nullptr;
+};
+
+TEST(PipeCarrierTest, CounterOf41Carries42AndTheFrameIsExact) {
+  const std::string channel = UniqueChannel("frame");
+  HandMadeQueue queue(channel, 41);
+  ASSERT_TRUE(queue.ok());
+  std::vector<uint8_t> before(queue.header(), queue.header() + ipc::kQueueHeaderSize);
+
+  DWORD handlesBefore = 0, handlesAfter = 0;
+  ASSERT_TRUE(::GetProcessHandleCount(::GetCurrentProcess(), &handlesBefore));
+  ASSERT_TRUE(SendByPipe(channel,
+                         "\xe3\x03\x00\x00"
+                         "ab",
+                         6));
+  ASSERT_TRUE(::GetProcessHandleCount(::GetCurrentProcess(), &handlesAfter));
+  EXPECT_EQ(handlesAfter, handlesBefore);
+
+  DWORD session = 99;
+  ASSERT_TRUE(::ProcessIdToSessionId(::GetCurrentProcessId(), &session));
+  std::vector<uint8_t> expected = {6, 0, 0, 0, 42, 0, 0, 0};
+  for (int i = 0; i < 4; ++i) expected.push_back(static_cast<uint8_t>(session >> (8 * i)));
+  expected.insert(expected.end(), {0, 0, 0, 0, 0xe3, 0x03, 0x00, 0x00, 'a', 'b'});
+  EXPECT_EQ(queue.ReadAvailable(), expected);
+
+  EXPECT_EQ(ipc::QueueHeader::Counter(queue.header()), 42u);
+  // Every other byte of the header belongs to the receiver and stays as it was.
+  ipc::QueueHeader::SetCounter(before.data(), 42);
+  EXPECT_EQ(std::vector<uint8_t>(queue.header(), queue.header() + ipc::kQueueHeaderSize), before);
+}
+
+TEST(PipeCarrierTest, NoReceiverGivesFalseAndLeavesNoMutex) {
+  const std::string channel = UniqueChannel("none");
+  EXPECT_FALSE(SendByPipe(channel, "abcd", 4));
+  EXPECT_FALSE(ipc::OpenNamedMutex(ipc::QueueMutexName(channel), SYNCHRONIZE));
+  EXPECT_FALSE(::OpenMutexW(SYNCHRONIZE, FALSE, ipc::Widen(ipc::QueueMutexName(channel)).c_str()));
+}
+
+TEST(PipeCarrierTest, AHeaderWhoseOwnerOrPipeIsGoneGivesFalseAndFreesTheMutex) {
+  const std::string channel = UniqueChannel("stale");
+  HandMadeQueue queue(channel, 7);
+  ASSERT_TRUE(queue.ok());
+  ipc::QueueHeader::SetPipeHandle(queue.header(), 0x7FFC);  // no such handle
+  EXPECT_FALSE(SendByPipe(channel, "abcd", 4));
+  ipc::QueueHeader::SetOwnerProcessId(queue.header(), 0);
+  EXPECT_FALSE(SendByPipe(channel, "abcd", 4));
+  EXPECT_EQ(ipc::QueueHeader::Counter(queue.header()), 9u);
+  // The mutex was released: another thread can take it at once.
+  win::UniqueKernelHandle mutex = ipc::CreateNamedMutex(ipc::QueueMutexName(channel));
+  std::thread other([&] {
+    const DWORD woken = ::WaitForSingleObject(mutex.get(), 0);
+    EXPECT_EQ(woken, WAIT_OBJECT_0);
+    if (woken == WAIT_OBJECT_0) ::ReleaseMutex(mutex.get());
+  });
+  other.join();
+}
+
+TEST(PipeCarrierTest, AQueueMapSmallerThanTheHeaderGivesFalse) {
+  const std::string channel = UniqueChannel("small");
+  win::UniqueKernelHandle map = ipc::CreateNamedMap(ipc::QueueMapName(channel), 16);
+  ASSERT_TRUE(map);
+  EXPECT_FALSE(SendByPipe(channel, "abcd", 4));
+}
+
+struct Received {
+  std::string name;
+  std::vector<uint8_t> message;
+  uint32_t answerLen;
+};
+
+class PipeReceiverTest : public ::testing::TestWithParam<uint32_t> {};
+
+TEST_P(PipeReceiverTest, MessagesOfEveryLengthArriveInOrderAndGetTheirAnswers) {
+  const uint32_t length = GetParam();
+  const std::string channel = UniqueChannel("receiver");
+  std::vector<Received> received;
+  ipc::PipeReceiver receiver(
+      channel, [&](std::string_view name, const uint8_t* message, uint32_t messageLen,
+                   uint8_t* answer, uint32_t answerLen) {
+        received.push_back(
+            {std::string(name), std::vector<uint8_t>(message, message + messageLen), answerLen});
+        for (uint32_t i = 0; i < answerLen; ++i) answer[i] = static_cast<uint8_t>(0x50 + i);
+      });
+  ASSERT_TRUE(receiver.Start());
+
+  std::vector<uint8_t> message(length);
+  for (uint32_t i = 0; i < length; ++i) message[i] = static_cast<uint8_t>(i ^ 0x5A);
+  ASSERT_TRUE(SendByPipe(channel, message.data(), length));
+  uint8_t answer[5];
+  std::memset(answer, 0xCC, sizeof(answer));
+  ASSERT_TRUE(SendByPipe(channel, message.data(), length, answer, 5));
+  EXPECT_EQ(std::vector<uint8_t>(answer, answer + 5),
+            (std::vector<uint8_t>{0x50, 0x51, 0x52, 0x53, 0x54}));
+  receiver.Stop();
+
+  ASSERT_EQ(received.size(), 2u);
+  for (const Received& r : received) {
+    EXPECT_EQ(r.name, channel);
+    EXPECT_EQ(r.message, message);
+  }
+  EXPECT_EQ(received[0].answerLen, 0u);
+  EXPECT_EQ(received[1].answerLen, 5u);
+}
+
+// 70000 bytes do not fit the pipe at once: the sender blocks until the receiver reads.
+INSTANTIATE_TEST_SUITE_P(Lengths, PipeReceiverTest, ::testing::Values(0u, 4u, 241u, 70000u));
+
+TEST(PipeReceiverTest, ASecondReceiverCannotTakeAnOwnedChannel) {
+  const std::string channel = UniqueChannel("owned");
+  ipc::PipeReceiver first(channel, [](auto...) {});
+  ipc::PipeReceiver second(channel, [](auto...) {});
+  ASSERT_TRUE(first.Start());
+  EXPECT_FALSE(second.Start());
+  first.Stop();
+  EXPECT_FALSE(SendByPipe(channel, "abcd", 4)) << "a stopped receiver's channel takes nothing";
+}
+
+TEST(PipeReceiverTest, AnAnswerNotGivenInTimeGivesFalseAndLeavesTheBufferAlone) {
+  const std::string channel = UniqueChannel("late");
+  win::UniqueKernelHandle release(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+  ipc::PipeReceiver receiver(channel,
+                             [&](auto...) { ::WaitForSingleObject(release.get(), INFINITE); });
+  ASSERT_TRUE(receiver.Start());
+  uint8_t answer[4] = {1, 2, 3, 4};
+  EXPECT_FALSE(SendByPipe(channel, "abcd", 4, answer, 4, 50));
+  EXPECT_EQ(std::vector<uint8_t>(answer, answer + 4), (std::vector<uint8_t>{1, 2, 3, 4}));
+  ::SetEvent(release.get());
+}
+
+}  // namespace

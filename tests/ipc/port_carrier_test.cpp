@@ -1,0 +1,204 @@
+// The port carrier through the stand-in receiver at the native port-connect entry (Wine has no
+// LPC ports), in both prefixes: the carrier is reached directly where the system would choose
+// the pipe.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "app/startup.h"
+#include "ipc/deliver.h"
+#include "ipc/named_objects.h"
+#include "ipc/names.h"
+#include "ipc/records.h"
+#include "support/child_process.h"
+#include "support/port_stand_in.h"
+#include "support/test_env.h"
+#include "win/entry_points.h"
+
+namespace {
+
+std::string UniqueChannel(const char* what) {
+  static int n = 0;
+  return std::string("tw6test_port_") + what + "_" + std::to_string(::GetCurrentProcessId()) + "_" +
+         std::to_string(++n);
+}
+
+std::vector<uint8_t> Pattern(uint32_t length) {
+  std::vector<uint8_t> bytes(length);
+  for (uint32_t i = 0; i < length; ++i) bytes[i] = static_cast<uint8_t>(i * 7 + 1);
+  return bytes;
+}
+
+bool SendByPort(const std::string& channel, const std::vector<uint8_t>& message,
+                void* answer = nullptr, uint32_t answerLen = 0) {
+  return ipc::DeliverBy(ipc::Carrier::Port, channel, message.data(),
+                        static_cast<uint32_t>(message.size()), answer, answerLen, 30000, false);
+}
+
+class PortMessageLengthTest : public ::testing::TestWithParam<uint32_t> {};
+
+TEST_P(PortMessageLengthTest, UpTo240InlineAboveInASectionOfExactlyThatSize) {
+  const uint32_t length = GetParam();
+  testenv::PortStandIn standIn;
+  const std::string channel = UniqueChannel("len");
+  standIn.Open(channel, {});
+  const std::vector<uint8_t> message = Pattern(length);
+  DWORD handlesBefore = 0, handlesAfter = 0;
+  ASSERT_TRUE(::GetProcessHandleCount(::GetCurrentProcess(), &handlesBefore));
+  ASSERT_TRUE(SendByPort(channel, message));
+  ASSERT_TRUE(::GetProcessHandleCount(::GetCurrentProcess(), &handlesAfter));
+  EXPECT_EQ(handlesAfter, handlesBefore) << "the port handed back and the section are closed";
+
+  const std::vector<testenv::PortConnect> calls = standIn.Connects();
+  ASSERT_EQ(calls.size(), 1u);
+  const testenv::PortConnect& call = calls[0];
+  const std::wstring portName = ipc::Widen(ipc::PortName(channel));
+  EXPECT_EQ(call.portName, portName);
+  EXPECT_EQ(call.nameLength, portName.size() * 2);
+  EXPECT_EQ(call.nameMaximumLength, portName.size() * 2 + 2);
+  EXPECT_TRUE(call.qosAllZero);
+  EXPECT_FALSE(call.maxMessageLengthGiven);
+  EXPECT_EQ(call.infoLength, 260u);
+  EXPECT_EQ(call.info.receiverProcessId(), 0u);
+  EXPECT_EQ(call.info.messageLen(), length);
+  EXPECT_EQ(call.info.answerLen(), 0u);
+  DWORD session = 99;
+  ASSERT_TRUE(::ProcessIdToSessionId(::GetCurrentProcessId(), &session));
+  EXPECT_EQ(call.info.sessionId(), session);
+  EXPECT_EQ(call.message, message);
+  EXPECT_TRUE(call.portHandle) << "a connected port is handed back";
+
+  std::vector<uint8_t> dataArea(call.info.data(), call.info.data() + ipc::kInlineLimit);
+  std::vector<uint8_t> expected(ipc::kInlineLimit, 0);
+  if (length <= ipc::kInlineLimit) {
+    std::copy(message.begin(), message.end(), expected.begin());
+    EXPECT_FALSE(call.clientViewGiven);
+    EXPECT_FALSE(call.serverViewGiven);
+  } else {
+    ASSERT_TRUE(call.clientViewGiven);
+    ASSERT_TRUE(call.serverViewGiven);
+    EXPECT_EQ(call.clientView.Length, 24u);
+    EXPECT_TRUE(call.clientView.SectionHandle);
+    EXPECT_EQ(call.clientView.SectionOffset, 0u);
+    EXPECT_EQ(call.clientView.ViewSize, length);
+    EXPECT_EQ(call.clientView.ViewBase, nullptr);
+    EXPECT_EQ(call.clientView.ViewRemoteBase, nullptr);
+    EXPECT_EQ(call.serverView.Length, 12u);
+    EXPECT_EQ(call.serverView.ViewSize, length);
+    EXPECT_EQ(call.serverView.ViewBase, nullptr);
+    // The system rounds a section up to whole pages; the view size says the exact length.
+    EXPECT_EQ(call.sectionSize, (length + 4095) / 4096 * 4096);
+  }
+  EXPECT_EQ(dataArea, expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(Lengths, PortMessageLengthTest,
+                         ::testing::Values(0u, 4u, 240u, 241u, 70000u));
+
+TEST(PortCarrierTest, CountersOfAProcessStartAtZeroAndStepByOne) {
+  // Under CTest each test is a process of its own, so the counter map is made here; run by hand
+  // after other port sends, the counter goes on from where they left it.
+  uint32_t before = 0;
+  if (win::UniqueKernelHandle map = win::UniqueKernelHandle(::OpenFileMappingA(
+          FILE_MAP_READ, FALSE, ipc::CounterMapName(::GetCurrentProcessId()).c_str()))) {
+    win::UniqueMappedView view(::MapViewOfFile(map.get(), FILE_MAP_READ, 0, 0, 4));
+    ASSERT_TRUE(view);
+    before = *static_cast<const uint32_t*>(view.get());
+  }
+  testenv::PortStandIn standIn;
+  const std::string channel = UniqueChannel("counter");
+  standIn.Open(channel, {});
+  ASSERT_TRUE(SendByPort(channel, Pattern(4)));
+  ASSERT_TRUE(SendByPort(channel, Pattern(300)));
+  const auto calls = standIn.Connects();
+  ASSERT_EQ(calls.size(), 2u);
+  EXPECT_EQ(calls[0].info.counter(), before);
+  EXPECT_EQ(calls[1].info.counter(), before + 1);
+}
+
+struct Outcome {
+  const char* label;
+  bool portExists;
+  DWORD receiverProcessId;
+  LONG status;
+  bool delivered;
+};
+
+// Names the case in test listings (gtest would print the raw bytes).
+void PrintTo(const Outcome& c, std::ostream* os) { *os << c.label; }
+
+class PortOutcomeTest : public ::testing::TestWithParam<Outcome> {};
+
+TEST_P(PortOutcomeTest, TheReceiversProcessIdDecidesWhateverTheStatus) {
+  testenv::PortStandIn standIn;
+  const std::string channel = UniqueChannel("outcome");
+  if (GetParam().portExists) {
+    testenv::PortStandIn::Port port;
+    port.receiverProcessId = GetParam().receiverProcessId;
+    port.status = GetParam().status;
+    standIn.Open(channel, port);
+  }
+  EXPECT_EQ(SendByPort(channel, Pattern(8)), GetParam().delivered);
+  ASSERT_EQ(standIn.Connects().size(), 1u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Replies, PortOutcomeTest,
+                         ::testing::Values(Outcome{"NoPort", false, 0, 0, false},
+                                           Outcome{"AcceptedWithProcessId", true, 1234, 0, true},
+                                           Outcome{"RefusedWithProcessId", true, 1234,
+                                                   testenv::kStatusPortConnectionRefused, true},
+                                           Outcome{"AcceptedWithoutProcessId", true, 0, 0, false},
+                                           Outcome{"RefusedWithoutProcessId", true, 0,
+                                                   testenv::kStatusPortConnectionRefused, false}),
+                         [](const ::testing::TestParamInfo<Outcome>& info) {
+                           return info.param.label;
+                         });
+
+TEST(PortCarrierTest, WinesOwnConnectCallFindsNoPort) {
+  // No stand-in: the real entry, which Wine answers with "not implemented".
+  app::StartUp();
+  ASSERT_TRUE(win::Entries().ntConnectPort);
+  uint8_t answer[4] = {};
+  EXPECT_FALSE(ipc::DeliverBy(ipc::Carrier::Port, UniqueChannel("real"), "abcd", 4, answer, 4,
+                              30000, false));
+}
+
+void Echo(std::string_view, const uint8_t* message, uint32_t length, uint8_t* answer,
+          uint32_t answerLen) {
+  for (uint32_t i = 0; i < answerLen && i < length; ++i) answer[i] = message[i];
+}
+
+TEST(PortCarrierTest, AnAnswerComesBackThroughTheObjectsNamedWithTheProcessId) {
+  testenv::PortStandIn standIn;
+  const std::string channel = UniqueChannel("answer");
+  testenv::PortStandIn::Port port;
+  port.handler = Echo;
+  standIn.Open(channel, port);
+  const std::vector<uint8_t> message = Pattern(300);
+  std::vector<uint8_t> answer(6, 0xCC);
+  ASSERT_TRUE(SendByPort(channel, message, answer.data(), 6));
+  EXPECT_EQ(answer, std::vector<uint8_t>(message.begin(), message.begin() + 6));
+  EXPECT_EQ(standIn.Connects().at(0).info.answerLen(), 6u);
+}
+
+TEST(PortCarrierTest, AnAnswerStillCountsWhenTheReceiversProcessCannotBeOpened) {
+  // A process id that no process has: the answer objects alone are watched.
+  const DWORD goneId = 0xFFFFFFF0;
+  ASSERT_FALSE(win::UniqueKernelHandle(::OpenProcess(SYNCHRONIZE, FALSE, goneId)));
+  testenv::PortStandIn standIn;
+  const std::string channel = UniqueChannel("noprocess");
+  testenv::PortStandIn::Port port;
+  port.receiverProcessId = goneId;
+  port.handler = Echo;
+  standIn.Open(channel, port);
+  uint8_t answer[3] = {};
+  ASSERT_TRUE(SendByPort(channel, {9, 8, 7, 6}, answer, 3));
+  EXPECT_EQ(std::vector<uint8_t>(answer, answer + 3), (std::vector<uint8_t>{9, 8, 7}));
+}
+
+}  // namespace

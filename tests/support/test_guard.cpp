@@ -1,0 +1,47 @@
+#include "support/test_guard.h"
+
+#include "app/apptools2.h"
+#include "ipc/IPCClient.h"
+#include "ipc/deliver.h"
+#include "ipc/named_objects.h"
+#include "ipc/names.h"
+
+namespace testenv {
+
+TestGuard::TestGuard(const std::wstring& userName, bool answers)
+    : folder_(L"guard"), log_(folder_ / L"guard.log") {
+  const std::wstring user = userName.empty() ? apptools2::GetCurrentUserName() : userName;
+  channel_ = IPCClient::GuardChannelName(user);
+  std::wstring command = Quoted(BuiltProgram(L"tw6-test-guard.exe")) + L" " + Quoted(log_);
+  if (!userName.empty()) command += L" --user " + Quoted(userName);
+  if (!answers) command += L" --no-answer";
+  process_ = ChildProcess::Start(command);
+  // The guard fills the queue header under the queue mutex before a sender can read it, so
+  // the channel is usable as soon as its queue map can be opened.
+  const std::string map = ipc::QueueMapName(channel_);
+  for (int i = 0; i < 1000 && process_.running(); ++i) {
+    if (ipc::OpenNamedMap(map, FILE_MAP_READ)) {
+      ready_ = true;
+      return;
+    }
+    ::WaitForSingleObject(process_.handle(), 20);
+  }
+}
+
+std::vector<std::string> TestGuard::Lines() const {
+  std::vector<std::string> lines;
+  const std::string text = ReadFileText(log_);
+  size_t start = 0;
+  for (size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1) {
+    lines.push_back(text.substr(start, end - start));
+  }
+  return lines;
+}
+
+bool TestGuard::Sync() const {
+  char answer[4] = {};
+  return ipc::DeliverBy(ipc::Carrier::Pipe, channel_, "sync", 4, answer, 4, 30000, false) &&
+         std::string(answer, 4) == "sync";
+}
+
+}  // namespace testenv
