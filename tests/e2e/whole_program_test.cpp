@@ -32,9 +32,9 @@ class WholeProgramTest : public ::testing::Test {
 
   // Runs the command and checks that of all the facts only the expected ones changed.
   testenv::MaintRun RunAndCompare(const std::wstring& word, const std::set<std::string>& changing) {
-    const sandbox::Snapshot before = sandbox::TakeSnapshot(layout);
+    const sandbox::Snapshot before = sandbox::TakeSnapshot(layout, product);
     testenv::MaintRun run = testenv::RunMaint(layout.maint(), word);
-    const sandbox::Snapshot after = sandbox::TakeSnapshot(layout);
+    const sandbox::Snapshot after = sandbox::TakeSnapshot(layout, product);
     for (const sandbox::Snapshot::Fact& fact : before.facts) {
       bool expected = false;
       for (const std::string& prefix : changing) {
@@ -77,6 +77,13 @@ TEST_F(WholeProgramTest, UninstallTakesDownServicesProcessesDriverAndVerbsOnly) 
   EXPECT_TRUE(testenv::KeyExists(HKEY_CLASSES_ROOT, L"exefile\\shell", testenv::NativeView()));
   EXPECT_TRUE(RunValuePresent());
   EXPECT_TRUE(testenv::PathExists(layout.dataFolder));
+  if (testenv::IsXp()) {
+    wchar_t user[256];
+    DWORD size = 256;
+    ASSERT_TRUE(::GetUserNameW(user, &size));
+    const std::string ascii(user, user + size - 1);  // Wine's user is the Unix login, ASCII
+    EXPECT_EQ(product.GuardMessages(), "TW6_GuardChannel_" + ascii + " 4 e3030000");
+  }
   ASSERT_EQ(run.debugLines.size(), 3u);
   EXPECT_EQ(run.debugLines[1], "(TW Driver_Uninstall) -> sc.exe delete TW5IFS");
 }

@@ -124,13 +124,13 @@ int wmain(int argc, wchar_t** argv) {
   product.Seed(layout, installed, &problems);
   for (const std::string& problem : problems) std::printf("seeding failed: %s\n", problem.c_str());
 
-  const sandbox::Snapshot before = sandbox::TakeSnapshot(layout);
+  const sandbox::Snapshot before = sandbox::TakeSnapshot(layout, product);
   testenv::DebugMonitor monitor;
   const Timing timing =
       RunInJob(testenv::Quoted(layout.maint()) + (arguments.empty() ? L"" : L" " + arguments),
                layout.programFolder);
   const std::vector<std::string> lines = monitor.StopAndTake(timing.pid);
-  const sandbox::Snapshot after = sandbox::TakeSnapshot(layout);
+  const sandbox::Snapshot after = sandbox::TakeSnapshot(layout, product);
 
   std::printf("program folder: %ls\n\n%s\n", layout.programFolder.c_str(),
               sandbox::Report(before, after).c_str());

@@ -120,7 +120,6 @@ void Clear(const Layout& layout) {
        {layout.dataFolder, layout.dataFolder + L" 5", layout.programFolder + L"\\SnapShots"}) {
     testenv::RemoveTree(folder);
   }
-  ::DeleteFileW(layout.guardLog.c_str());
 }
 
 Layout DefaultLayout() {
@@ -129,7 +128,6 @@ Layout DefaultLayout() {
   const std::wstring base =
       ShellFolder(testenv::IsXp() ? CSIDL_COMMON_APPDATA : CSIDL_COMMON_DOCUMENTS);
   layout.dataFolder = base + L"\\Dravelin\\Dravelin Tidewell";
-  layout.guardLog = L"C:\\tw6-sandbox-guard.log";
   return layout;
 }
 
@@ -156,6 +154,10 @@ bool InstalledProduct::Seed(const Layout& layout, bool installed,
   if (!testenv::CopyTo(testenv::BuiltMaint(), layout.maint())) Fail(problems, "copy TW6Maint.exe");
   if (!installed) return !problems || problems->size() == before;
 
+  if (testenv::IsXp()) {
+    guard_ = std::make_unique<testenv::TestGuard>();
+    if (!guard_->ready()) Fail(problems, "start the test guard");
+  }
   for (const wchar_t* name : {L"TW6.exe", L"TW6Log.exe", L"TW6Log.exe", L"TW6Guard.exe"}) {
     processes_.push_back(testenv::StartSleeperAs(layout.programFolder + L"\\" + name));
     if (!processes_.back().started()) Fail(problems, "start " + Narrow(name));
@@ -205,7 +207,21 @@ bool InstalledProduct::Seed(const Layout& layout, bool installed,
   return !problems || problems->size() == before;
 }
 
-void InstalledProduct::StopProcesses() { processes_.clear(); }
+void InstalledProduct::StopProcesses() {
+  processes_.clear();
+  guard_.reset();
+}
+
+std::string InstalledProduct::GuardMessages() const {
+  if (!guard_) return "(no test guard on this carrier)";
+  guard_->Sync();  // every message handed over before is logged after this
+  std::string text;
+  for (const std::string& line : guard_->Lines()) {
+    if (line.size() >= 9 && line.compare(line.size() - 9, 9, " 73796e63") == 0) continue;  // sync
+    text += (text.empty() ? "" : "; ") + line;
+  }
+  return text.empty() ? "-" : text;
+}
 
 std::string Snapshot::Value(const std::string& name) const {
   for (const Fact& fact : facts) {
@@ -214,7 +230,7 @@ std::string Snapshot::Value(const std::string& name) const {
   return "?";
 }
 
-Snapshot TakeSnapshot(const Layout& layout) {
+Snapshot TakeSnapshot(const Layout& layout, const InstalledProduct& product) {
   Snapshot s;
   struct Adder {
     Snapshot& s;
@@ -258,10 +274,7 @@ Snapshot TakeSnapshot(const Layout& layout) {
   f["6 folder " + Narrow(layout.dataFolder + L" 5")] = FolderFact(layout.dataFolder + L" 5");
   f["6 folder " + Narrow(layout.programFolder + L"\\SnapShots")] =
       FolderFact(layout.programFolder + L"\\SnapShots");
-  std::string guard = testenv::ReadFileText(layout.guardLog);
-  std::replace(guard.begin(), guard.end(), '\n', ' ');
-  guard.erase(std::remove(guard.begin(), guard.end(), '\r'), guard.end());
-  f["7 messages the guard received"] = guard.empty() ? "-" : guard;
+  f["7 messages the guard received"] = product.GuardMessages();
   return s;
 }
 

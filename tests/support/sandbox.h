@@ -2,10 +2,12 @@
 
 #include <windows.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "support/child_process.h"
+#include "support/test_guard.h"
 
 // The product as an installer leaves it on a machine, and what the program changes of it:
 // used by the sandbox run (tools/run) and the whole-program tests.
@@ -14,7 +16,6 @@ namespace sandbox {
 struct Layout {
   std::wstring programFolder;  // where TW6Maint.exe and the product's programs lie
   std::wstring dataFolder;     // the machine-wide data folder, no trailing backslash
-  std::wstring guardLog;       // what the test guard received
   std::wstring maint() const { return programFolder + L"\\TW6Maint.exe"; }
 };
 
@@ -34,10 +35,14 @@ class InstalledProduct {
   // leaves behind.
   bool Seed(const Layout& layout, bool installed, std::vector<std::string>* problems);
   void StopProcesses();
+  // The messages the test guard logged (it owns the channel on the pipe carrier, that is on
+  // 32-bit XP; Wine has no LPC ports for the other carrier's receiver).
+  std::string GuardMessages() const;
   ~InstalledProduct() { StopProcesses(); }
 
  private:
   std::vector<testenv::ChildProcess> processes_;
+  std::unique_ptr<testenv::TestGuard> guard_;
 };
 
 struct Snapshot {
@@ -50,7 +55,7 @@ struct Snapshot {
   std::string Value(const std::string& name) const;
 };
 
-Snapshot TakeSnapshot(const Layout& layout);
+Snapshot TakeSnapshot(const Layout& layout, const InstalledProduct& product);
 
 // Counts the running processes with that executable name (any letter case).
 int CountProcesses(const std::wstring& exeName);
