@@ -39,10 +39,16 @@ TEST(ChannelNamesTest, ProcessIdsAreLowerCaseHexWithoutLeadingZeros) {
 TEST(ChannelNamesTest, TheProgramImageHoldsTheFixedTextsOnlyScrambled) {
   const std::string image = testenv::ReadFileText(testenv::BuiltMaint());
   ASSERT_FALSE(image.empty());
-  for (FixedText t :
-       {FixedText::PortPrefix, FixedText::QueueTag, FixedText::MutexTag, FixedText::CounterTag,
-        FixedText::AnswerTag, FixedText::EventTag, FixedText::SessionPrefix}) {
+  // Short tags such as "_Mutex" can occur by chance in library code (a type name, say); the
+  // long texts and every assembled name must not.
+  for (FixedText t : {FixedText::PortPrefix, FixedText::QueueTag, FixedText::CounterTag,
+                      FixedText::AnswerTag, FixedText::SessionPrefix}) {
     EXPECT_EQ(image.find(ipc::Text(t)), std::string::npos) << ipc::Text(t);
+  }
+  for (const std::string& name :
+       {ipc::QueueMutexName("TW6_GuardChannel_"), ipc::QueueMapName("TW6_GuardChannel_"),
+        ipc::AnswerEventName(ipc::AnswerBaseName("TW6_GuardChannel_", 1), 1)}) {
+    EXPECT_EQ(image.find(name.substr(name.size() - 12)), std::string::npos) << name;
   }
 }
 
