@@ -11,6 +11,7 @@
 #include "support/child_process.h"
 #include "support/debug_monitor.h"
 #include "support/sandbox.h"
+#include "support/test_env.h"
 #include "win/unique_handle.h"
 
 namespace {
@@ -132,7 +133,8 @@ int wmain(int argc, wchar_t** argv) {
   const std::vector<std::string> lines = monitor.StopAndTake(timing.pid);
   const sandbox::Snapshot after = sandbox::TakeSnapshot(layout, product);
 
-  std::printf("program folder: %ls\n\n%s\n", layout.programFolder.c_str(),
+  std::printf("program folder: %ls\nregistry read in the %s\n\n%s\n", layout.programFolder.c_str(),
+              testenv::IsWow64() ? "64-bit view (the program's view under WOW64)" : "only view",
               sandbox::Report(before, after).c_str());
   std::printf("Debugger output of TW6Maint.exe:\n");
   if (lines.empty()) std::printf("    (none)\n");

@@ -163,10 +163,10 @@ bool InstalledProduct::Seed(const Layout& layout, bool installed,
     if (!processes_.back().started()) Fail(problems, "start " + Narrow(name));
   }
 
-  const std::wstring service = testenv::BuiltProgram(L"tw6-test-service.exe");
+  const std::wstring korvas = testenv::BuiltProgram(L"tw6-test-service.exe");
   testenv::DeleteTestService(L"KorvaS");
-  if (!testenv::PathExists(service) ||
-      !testenv::CreateTestService(L"KorvaS", testenv::Quoted(service)) ||
+  if (!testenv::PathExists(korvas) ||
+      !testenv::CreateTestService(L"KorvaS", testenv::Quoted(korvas)) ||
       !testenv::StartTestService(L"KorvaS")) {
     Fail(problems, "register and start KorvaS");
   }
@@ -177,11 +177,23 @@ bool InstalledProduct::Seed(const Layout& layout, bool installed,
                                     driver)) {
     Fail(problems, "register TW5IFS");
   }
-  testenv::WriteText(HKEY_LOCAL_MACHINE, std::wstring(kServiceKey) + L"\\Instances",
-                     L"DefaultInstance", L"TW5Log Instance", testenv::NativeView());
-  testenv::WriteText(HKEY_LOCAL_MACHINE,
-                     std::wstring(kServiceKey) + L"\\Instances\\TW5Log Instance", L"Altitude",
-                     L"265001", testenv::NativeView());
+  // The values an installation writes beside what sc.exe registers.
+  const std::wstring service = kServiceKey, instance = service + L"\\Instances\\TW5Log Instance";
+  const DWORD zero = 0;
+  const REGSAM view = testenv::NativeView();
+  testenv::WriteValue(HKEY_LOCAL_MACHINE, service, L"DependOnGroup", REG_EXPAND_SZ, nullptr, 0,
+                      view);
+  for (const auto& [name, text] :
+       {std::pair<const wchar_t*, const wchar_t*>{L"DependOnService", L"FltMgr"},
+        {L"Group", L"FSFilter Content Screener"}}) {
+    const std::vector<std::uint8_t> bytes = testenv::TextBytes(text);
+    testenv::WriteValue(HKEY_LOCAL_MACHINE, service, name, REG_EXPAND_SZ, bytes.data(),
+                        static_cast<DWORD>(bytes.size()), view);
+  }
+  testenv::WriteText(HKEY_LOCAL_MACHINE, service + L"\\Instances", L"DefaultInstance",
+                     L"TW5Log Instance", view);
+  testenv::WriteValue(HKEY_LOCAL_MACHINE, instance, L"Flags", REG_DWORD, &zero, 4, view);
+  testenv::WriteText(HKEY_LOCAL_MACHINE, instance, L"Altitude", L"265001", view);
 
   const std::wstring launch = L"\"" + layout.programFolder + L"\\TW6Log.exe\" \"%1\"";
   for (const wchar_t* key : kVerbKeys) {
@@ -279,14 +291,9 @@ Snapshot TakeSnapshot(const Layout& layout, const InstalledProduct& product) {
 }
 
 std::string Report(const Snapshot& before, const Snapshot& after) {
-  static const char* const groups[] = {"",
-                                       "Services",
-                                       "Product processes",
-                                       "Driver service values (64-bit view)",
-                                       "Context-menu verbs",
-                                       "Autorun",
-                                       "Data folders",
-                                       "Guard channel"};
+  static const char* const groups[] = {
+      "",        "Services",     "Product processes", "Driver service values", "Context-menu verbs",
+      "Autorun", "Data folders", "Guard channel"};
   std::ostringstream out;
   int group = 0;
   for (const Snapshot::Fact& fact : before.facts) {
