@@ -21,7 +21,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   const char seed = static_cast<char>(data[0]);
   const auto anything = [seed](const std::string& asked, std::string* longName) {
-    *longName = std::string(static_cast<unsigned char>(seed) % 7, seed) + asked.substr(asked.size() / 2);
+    *longName =
+        std::string(static_cast<unsigned char>(seed) % 7, seed) + asked.substr(asked.size() / 2);
     return (seed & 1) != 0;
   };
   (void)process::ExpandLongPath(path, anything);

@@ -29,6 +29,7 @@ int wmain(int argc, wchar_t** argv) {
     times.push_back(1000.0 * (end.QuadPart - start.QuadPart) / frequency.QuadPart);
   }
   std::sort(times.begin(), times.end());
-  std::printf("median %.1f ms, min %.1f ms over %d runs\n", times[times.size() / 2], times[0], runs);
+  std::printf("median %.1f ms, min %.1f ms over %d runs\n", times[times.size() / 2], times[0],
+              runs);
   return 0;
 }
