@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include "support/maint.h"
+#include "support/test_env.h"
+
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -215,6 +218,15 @@ TEST_P(ErrorTextTest, GivesOneLineOfSystemTextOrTheFixedForm) {
     char expected[32];
     snprintf(expected, sizeof(expected), "Unknown error $%x", GetParam().number);
     EXPECT_EQ(text, expected);
+  }
+}
+
+TEST(ErrorTextNamesTest, TheImageHoldsTheLookedUpNamesOnlyScrambled) {
+  const std::string image = testenv::ReadFileText(testenv::BuiltMaint());
+  ASSERT_FALSE(image.empty());
+  // (The prefix "Unknown error" also stands in the C runtime's own texts.)
+  for (const char* name : {"RtlNtStatusToDosError", "netmsg.dll"}) {
+    EXPECT_EQ(image.find(name), std::string::npos) << name;
   }
 }
 
