@@ -68,7 +68,11 @@ bool StopServiceAndWaitWithin(std::wstring_view machineName, std::wstring_view s
   // The bound counts from the stop control, which itself may block while the service answers.
   const DWORD start = ::GetTickCount();
   SERVICE_STATUS status = {};
-  if (!::ControlService(service.get(), SERVICE_CONTROL_STOP, &status)) return false;
+  // A refused control may still carry the latest status (a service that stopped inside its
+  // handler, say); only a status the manager reported counts, and the record starts zeroed.
+  if (!::ControlService(service.get(), SERVICE_CONTROL_STOP, &status)) {
+    return status.dwCurrentState == SERVICE_STOPPED;
+  }
   SERVICE_STATUS queried = {};
   if (!::QueryServiceStatus(service.get(), &queried)) {
     return status.dwCurrentState == SERVICE_STOPPED;

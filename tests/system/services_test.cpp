@@ -178,10 +178,10 @@ INSTANTIATE_TEST_SUITE_P(
                  SERVICE_STOP_PENDING, 1450, 4500, 0},
         StopCase{"NeverStopsWithZeroHint", L"mode=pending-forever hint=0", 1000, false,
                  SERVICE_STOP_PENDING, 950, 0, 0},
-        // Stopped 1.2 s after the control: without a pause the wait ends right after that, where
-        // a waiter that paused a second between queries would be some 800 ms late.
-        StopCase{"ZeroHintQueriesBackToBack", L"mode=pending-rising hint=0 steps=4 stepMs=300", 0,
-                 true, SERVICE_STOPPED, 1150, 0, 400},
+        // Stopped 1.04 s after the control: without a pause the wait ends right after that,
+        // where a waiter that paused a second between queries would be some 960 ms late.
+        StopCase{"ZeroHintQueriesBackToBack", L"mode=pending-rising hint=0 steps=4 stepMs=260", 0,
+                 true, SERVICE_STOPPED, 1000, 0, 700},
         StopCase{"RefusesStop", L"mode=no-stop", 0, false, SERVICE_RUNNING, 0, 0, 0}),
     [](const ::testing::TestParamInfo<StopCase>& info) { return std::string(info.param.label); });
 
