@@ -136,12 +136,21 @@ class PumpedSendTest : public ::testing::Test {
     answers_[level] = answer;
   }
 
+  // What the receiver met at one level.
+  struct Served {
+    bool answerReached = false;
+    DWORD postError = ~0u;  // 0: posted
+    bool nextBegun = false;
+  };
+
   // Runs on the receiver's side for message `level`: asks the sender's thread for the next
   // level and answers only once it has begun.
   void Serve(const uint8_t* message, uint8_t* answer) {
     const int level = message[0];
-    ::PostMessageW(window_, kSendAgain, level + 1, 0);
-    ::WaitForSingleObject(begun_[level + 1].get(), 30000);
+    Served& served = served_[level];
+    served.answerReached = answer != nullptr;
+    served.postError = ::PostMessageW(window_, kSendAgain, level + 1, 0) ? 0 : ::GetLastError();
+    served.nextBegun = ::WaitForSingleObject(begun_[level + 1].get(), 30000) == WAIT_OBJECT_0;
     if (answer) answer[0] = static_cast<uint8_t>(0x80 + level);
   }
 
@@ -151,17 +160,25 @@ class PumpedSendTest : public ::testing::Test {
   win::UniqueKernelHandle begun_[10];
   int results_[10] = {-1, -1, -1, -1, -1, -1, -1, -1, -1, -1};
   uint8_t answers_[10] = {};
+  Served served_[10];
 };
 
 PumpedSendTest* PumpedSendTest::self = nullptr;
 
 TEST_F(PumpedSendTest, TheEighthNestedSendOnAThreadGivesFalse) {
   ASSERT_TRUE(window_) << ::GetLastError();
-  ChosenReceiver receiver(channel_, [this](std::string_view, const uint8_t* message, uint32_t,
-                                           uint8_t* answer, uint32_t) { Serve(message, answer); });
-  ASSERT_TRUE(receiver.ok());
-  Send(1);
+  {
+    ChosenReceiver receiver(
+        channel_, [this](std::string_view, const uint8_t* message, uint32_t, uint8_t* answer,
+                         uint32_t) { Serve(message, answer); });
+    ASSERT_TRUE(receiver.ok());
+    Send(1);
+  }  // the receiver's threads have ended: what they recorded is complete
   for (int level = 1; level <= 7; ++level) {
+    // The receiver's view first: it names the step that broke when a result below is wrong.
+    EXPECT_TRUE(served_[level].answerReached) << level;
+    EXPECT_EQ(served_[level].postError, 0u) << level;
+    EXPECT_TRUE(served_[level].nextBegun) << level;
     EXPECT_EQ(results_[level], 1) << level;
     EXPECT_EQ(answers_[level], 0x80 + level) << level;
   }
@@ -178,7 +195,7 @@ TEST_F(PumpedSendTest, AQuitRequestTakenWhilePumpingIsPostedAgain) {
   ChosenReceiver receiver(
       channel_, [&](std::string_view, const uint8_t*, uint32_t, uint8_t* answer, uint32_t) {
         ::WaitForSingleObject(dispatched.get(), 30000);
-        answer[0] = 1;
+        if (answer) answer[0] = 1;  // unreachable answer objects fail the send, not the process
       });
   ASSERT_TRUE(receiver.ok());
   ::PostMessageW(window_, kMarkDispatched, 0, 0);
