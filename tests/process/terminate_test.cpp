@@ -95,18 +95,4 @@ TEST_F(TerminateTest, ASecondTerminateReusesTheCachedHandle) {
   EXPECT_EQ(found->GetHandle()->GetHandle(), value);
 }
 
-TEST_F(TerminateTest, A64BitGuardIsFoundByNameAndEnded) {
-  if (!testenv::IsWow64()) GTEST_SKIP() << "64-bit Windows only";
-  testenv::ChildProcess guard = testenv::StartSleeperAs(a_ / L"TW6Guard.exe", true);
-  ASSERT_TRUE(guard.started());
-  const Ptr<IProcesses> guards = process::FindProcesses("TW6Guard.exe");
-  ASSERT_EQ(guards->GetItemCount(), 1);
-  const Ptr<IProcess> found = guards->GetItem(0);
-  EXPECT_EQ(found->GetID(), guard.id());
-  // Its memory is not read with 32-bit offsets: the name is the table's.
-  EXPECT_EQ(found->GetExeFile(), "TW6Guard.exe");
-  EXPECT_TRUE(guards->Terminate(0));
-  EXPECT_EQ(guard.Wait(kEndWaitMs), 0u);
-}
-
 }  // namespace
