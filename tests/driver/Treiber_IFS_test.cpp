@@ -72,12 +72,4 @@ TEST_F(DriverTest, UninstallFailsWhileTheServiceKeyRemains) {
   EXPECT_EQ(lines[1].rfind("(TW Driver_Uninstall) -> errorcode=", 0), 0u) << lines[1];
 }
 
-TEST_F(DriverTest, StopOfAMissingServiceIsFalseWithItsExitCode) {
-  EXPECT_FALSE(Treiber_IFS::Driver_Stop());
-  const Lines lines = OwnLines();
-  ASSERT_EQ(lines.size(), 1u);
-  EXPECT_EQ(lines[0].rfind("(TW Driver_Stop) -> errorcode=", 0), 0u) << lines[0];
-  EXPECT_NE(lines[0], "(TW Driver_Stop) -> errorcode=0");
-}
-
 }  // namespace

@@ -48,21 +48,6 @@ class DeleteUserDataTest : public ::testing::Test {
   std::unique_ptr<testenv::ScratchFolder> program_;
 };
 
-TEST_F(DeleteUserDataTest, RemovesBothDataFoldersAndTheSnapShots) {
-  MakeFiles(data_, {L"a.txt", L"sub\\", L"sub\\b.txt", L".profile"});
-  MakeFiles(data_ + L" 5", {L"c.txt", L"d\\", L"d\\e.txt"});
-  MakeFiles(data_ + L" 4", {L"keep.txt"});
-  MakeFiles(*program_ / L"SnapShots", {L"s1\\", L"s1\\snap.bin"});
-
-  EXPECT_EQ(Run(), 0u);
-  EXPECT_FALSE(PathExists(data_));
-  EXPECT_FALSE(PathExists(data_ + L" 5"));
-  EXPECT_FALSE(PathExists(*program_ / L"SnapShots"));
-  EXPECT_TRUE(PathExists(data_ + L" 4\\keep.txt"));
-  EXPECT_TRUE(PathExists(company_));
-  EXPECT_TRUE(PathExists(*program_ / L"TW6Maint.exe"));
-}
-
 TEST_F(DeleteUserDataTest, WithoutSnapShotsFolderNothingElseGoes) {
   // A file of that name is not the snapshot folder.
   WriteFileText(*program_ / L"SnapShots", "not a folder");

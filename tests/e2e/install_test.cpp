@@ -1,5 +1,5 @@
-// -INSTALL, -UNINSTALL and -REMOVEAUTORUN as the installer runs them: the driver service, its
-// registry values, the verbs, the Run value and the debugger lines, checked through the API.
+// -INSTALL and -UNINSTALL as the installer runs them: the driver service, its registry values,
+// the verbs and the debugger lines, checked through the API.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -7,12 +7,11 @@
 #include <string>
 #include <vector>
 
-#include "app/startup.h"
-#include "shell/autorun.h"
 #include "support/driver_service.h"
 #include "support/maint.h"
 #include "support/registry.h"
 #include "support/services.h"
+#include "support/sleepers.h"
 #include "support/test_env.h"
 #include "win/unique_handle.h"
 
@@ -166,77 +165,24 @@ TEST_F(InstallTest, InstallFromAFolderWithBlanksThenAgainThenUninstall) {
   }
 }
 
-TEST_F(InstallTest, UninstallWithoutDriverOrVerbsChangesNothingElse) {
+// On a machine without the product every step fails, says so in its line, and the run ends
+// normally without touching anything else.
+TEST_F(InstallTest, UninstallWithoutTheProductReportsTheFailedStepsOnly) {
+  testenv::DeleteTestService(L"KorvaS");
+  testenv::ScratchFolder folder(L"uninstall none");
+  testenv::ChildProcess other = testenv::StartSleeperAs(folder / L"TW6Other.exe");
+  ASSERT_TRUE(other.started());
   const testenv::MaintRun run = testenv::RunMaint(testenv::BuiltMaint(), L"-UNINSTALL");
   EXPECT_EQ(run.exitCode, 0u);
   ASSERT_EQ(run.debugLines.size(), 3u);
+  EXPECT_TRUE(StartsWith(run.debugLines[0], "(TW Driver_Stop) -> errorcode="));
   EXPECT_NE(run.debugLines[0], "(TW Driver_Stop) -> errorcode=0");
+  EXPECT_EQ(run.debugLines[1], "(TW Driver_Uninstall) -> sc.exe delete TW5IFS");
+  EXPECT_TRUE(StartsWith(run.debugLines[2], "(TW Driver_Uninstall) -> errorcode="));
   EXPECT_NE(run.debugLines[2], "(TW Driver_Uninstall) -> errorcode=0");
+  EXPECT_FALSE(testenv::ServiceExists(L"KorvaS"));
+  EXPECT_TRUE(other.running());
   EXPECT_TRUE(testenv::KeyExists(HKEY_CLASSES_ROOT, L"exefile\\shell", NativeView()));
-}
-
-const wchar_t kRunKey[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
-const wchar_t kGuardValue[] = L"Dravelin Tidewell 6 Guard";
-const wchar_t* const kLookalikes[] = {L"Dravelin Tidewell 6 Guard 2", L"Dravelin Tidewell 6",
-                                      L"Dravelin Tidewell 6 GuardX"};
-
-class RemoveAutorunTest : public ::testing::Test {
- protected:
-  std::vector<REGSAM> Views() {
-    return testenv::IsWow64() ? std::vector<REGSAM>{KEY_WOW64_64KEY, KEY_WOW64_32KEY}
-                              : std::vector<REGSAM>{0};
-  }
-  void Clean() {
-    for (REGSAM view : Views()) {
-      testenv::DeleteValue(HKEY_LOCAL_MACHINE, kRunKey, kGuardValue, view);
-      for (const wchar_t* name : kLookalikes) {
-        testenv::DeleteValue(HKEY_LOCAL_MACHINE, kRunKey, name, view);
-      }
-    }
-  }
-  void SetUp() override {
-    app::StartUp();
-    Clean();
-  }
-  void TearDown() override { Clean(); }
-};
-
-TEST_F(RemoveAutorunTest, ReportsWhetherThereWasAValueToDelete) {
-  ASSERT_TRUE(testenv::WriteText(HKEY_LOCAL_MACHINE, kRunKey, kGuardValue, L"g", NativeView()));
-  EXPECT_TRUE(global::RemoveGuardAutorun());
-  EXPECT_FALSE(global::RemoveGuardAutorun());
-  EXPECT_FALSE(testenv::ReadValue(HKEY_LOCAL_MACHINE, kRunKey, kGuardValue, NativeView()).found);
-}
-
-TEST_F(RemoveAutorunTest, DeletesExactlyTheGuardValueInTheNativeView) {
-  ASSERT_TRUE(testenv::WriteText(HKEY_LOCAL_MACHINE, kRunKey, kGuardValue, L"\"C:\\TW6Guard.exe\"",
-                                 NativeView()));
-  for (const wchar_t* name : kLookalikes) {
-    ASSERT_TRUE(testenv::WriteText(HKEY_LOCAL_MACHINE, kRunKey, name, L"x", NativeView()));
-  }
-  if (testenv::IsWow64()) {  // the 32-bit view's own value is not the guard's
-    ASSERT_TRUE(
-        testenv::WriteText(HKEY_LOCAL_MACHINE, kRunKey, kGuardValue, L"32", KEY_WOW64_32KEY));
-  }
-
-  EXPECT_EQ(testenv::RunMaint(testenv::BuiltMaint(), L"-RemoveAutorun").exitCode, 0u);
-  EXPECT_FALSE(testenv::ReadValue(HKEY_LOCAL_MACHINE, kRunKey, kGuardValue, NativeView()).found);
-  for (const wchar_t* name : kLookalikes) {
-    EXPECT_TRUE(testenv::ReadValue(HKEY_LOCAL_MACHINE, kRunKey, name, NativeView()).found)
-        << Narrow(name);
-  }
-  if (testenv::IsWow64()) {
-    EXPECT_EQ(testenv::ReadValue(HKEY_LOCAL_MACHINE, kRunKey, kGuardValue, KEY_WOW64_32KEY).bytes,
-              TextBytes(L"32"));
-  }
-
-  // Again: nothing left to delete, nothing else changes, still exit code 0.
-  const testenv::MaintRun again = testenv::RunMaint(testenv::BuiltMaint(), L"-REMOVEAUTORUN");
-  EXPECT_EQ(again.exitCode, 0u);
-  EXPECT_TRUE(again.debugLines.empty());
-  for (const wchar_t* name : kLookalikes) {
-    EXPECT_TRUE(testenv::ReadValue(HKEY_LOCAL_MACHINE, kRunKey, name, NativeView()).found);
-  }
 }
 
 }  // namespace

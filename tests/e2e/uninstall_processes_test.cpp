@@ -45,12 +45,4 @@ TEST(UninstallProcessesTest, EndsTheFirstMainProgramAndEveryLoggerAndGuard) {
   for (const testenv::ChildProcess& child : kept) EXPECT_TRUE(child.running());
 }
 
-TEST(UninstallProcessesTest, RunsThroughWhenNoneOfTheProductsProgramsRuns) {
-  testenv::ScratchFolder a(L"uninstall none");
-  testenv::ChildProcess other = testenv::StartSleeperAs(a / L"TW6Other.exe");
-  ASSERT_TRUE(other.started());
-  EXPECT_EQ(testenv::RunMaint(testenv::BuiltMaint(), L"-UNINSTALL").exitCode, 0u);
-  EXPECT_TRUE(other.running());
-}
-
 }  // namespace

@@ -173,10 +173,18 @@ void Echo(std::string_view, const uint8_t* message, uint32_t length, uint8_t* an
   for (uint32_t i = 0; i < answerLen && i < length; ++i) answer[i] = message[i];
 }
 
-TEST(PortCarrierTest, AnAnswerComesBackThroughTheObjectsNamedWithTheProcessId) {
+// The answer objects are named with the receiver's process id; a process that cannot be
+// opened (the id 0xFFFFFFF0 no process has) leaves the objects alone to watch.
+class PortAnswerTest : public ::testing::TestWithParam<DWORD> {};
+
+TEST_P(PortAnswerTest, AnAnswerComesBackThroughTheObjectsNamedWithTheProcessId) {
+  if (GetParam()) {
+    ASSERT_FALSE(win::UniqueKernelHandle(::OpenProcess(SYNCHRONIZE, FALSE, GetParam())));
+  }
   testenv::PortStandIn standIn;
   const std::string channel = UniqueChannel("answer");
   testenv::PortStandIn::Port port;
+  port.receiverProcessId = GetParam() ? GetParam() : ::GetCurrentProcessId();
   port.handler = Echo;
   standIn.Open(channel, port);
   const std::vector<uint8_t> message = Pattern(300);
@@ -186,19 +194,9 @@ TEST(PortCarrierTest, AnAnswerComesBackThroughTheObjectsNamedWithTheProcessId) {
   EXPECT_EQ(standIn.Connects().at(0).info.answerLen(), 6u);
 }
 
-TEST(PortCarrierTest, AnAnswerStillCountsWhenTheReceiversProcessCannotBeOpened) {
-  // A process id that no process has: the answer objects alone are watched.
-  const DWORD goneId = 0xFFFFFFF0;
-  ASSERT_FALSE(win::UniqueKernelHandle(::OpenProcess(SYNCHRONIZE, FALSE, goneId)));
-  testenv::PortStandIn standIn;
-  const std::string channel = UniqueChannel("noprocess");
-  testenv::PortStandIn::Port port;
-  port.receiverProcessId = goneId;
-  port.handler = Echo;
-  standIn.Open(channel, port);
-  uint8_t answer[3] = {};
-  ASSERT_TRUE(SendByPort(channel, {9, 8, 7, 6}, answer, 3));
-  EXPECT_EQ(std::vector<uint8_t>(answer, answer + 3), (std::vector<uint8_t>{9, 8, 7}));
-}
+INSTANTIATE_TEST_SUITE_P(Receivers, PortAnswerTest, ::testing::Values(0u, 0xFFFFFFF0u),
+                         [](const ::testing::TestParamInfo<DWORD>& info) {
+                           return info.param ? "ProcessCannotBeOpened" : "OwnProcess";
+                         });
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include "support/services.h"
 
+#include "support/test_env.h"
 #include "win/unique_handle.h"
 
 namespace testenv {
@@ -103,7 +104,22 @@ void DeleteTestService(const std::wstring& name) {
     ::DeleteService(service.get());
   }
   // The entry goes when its last handle closes; wait for the manager to drop it.
+  WaitUntilServiceGone(name);
+}
+
+bool WaitUntilServiceGone(const std::wstring& name) {
   for (int i = 0; i < 200 && ServiceExists(name); ++i) ::Sleep(50);
+  return !ServiceExists(name);
+}
+
+int StopControlsLogged(const std::wstring& log) {
+  const std::string text = ReadFileText(log);
+  int count = 0;
+  for (size_t at = text.find(" control 1\r"); at != std::string::npos;
+       at = text.find(" control 1\r", at + 1)) {
+    ++count;
+  }
+  return count;
 }
 
 }  // namespace testenv

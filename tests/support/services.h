@@ -23,5 +23,9 @@ bool CreateDriverService(const std::wstring& name, const std::wstring& displayNa
 // Stops (if running; a service that refuses or does not finish in time has its process killed) and
 // deletes the service, and waits until it is gone from the database.
 void DeleteTestService(const std::wstring& name);
+// Waits (at most 10 s) until a service marked for deletion has left the database.
+bool WaitUntilServiceGone(const std::wstring& name);
+// How many stop controls the scripted test service (tw6-test-service.exe) logged.
+int StopControlsLogged(const std::wstring& log);
 
 }  // namespace testenv

@@ -8,12 +8,9 @@
 
 namespace testenv {
 
-TestGuard::TestGuard(const std::wstring& userName, bool answers)
-    : folder_(L"guard"), log_(folder_ / L"guard.log") {
-  const std::wstring user = userName.empty() ? apptools2::GetCurrentUserName() : userName;
-  channel_ = IPCClient::GuardChannelName(user);
+TestGuard::TestGuard(bool answers) : folder_(L"guard"), log_(folder_ / L"guard.log") {
+  channel_ = IPCClient::GuardChannelName(apptools2::GetCurrentUserName());
   std::wstring command = Quoted(BuiltProgram(L"tw6-test-guard.exe")) + L" " + Quoted(log_);
-  if (!userName.empty()) command += L" --user " + Quoted(userName);
   if (!answers) command += L" --no-answer";
   process_ = ChildProcess::Start(command);
   // The guard fills the queue header under the queue mutex before a sender can read it, so

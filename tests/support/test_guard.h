@@ -12,8 +12,8 @@ namespace testenv {
 // tw6-test-guard.exe owning a guard channel, with its log in a scratch folder.
 class TestGuard {
  public:
-  // userName empty: the current user's channel. Waits until the guard owns the channel.
-  explicit TestGuard(const std::wstring& userName = L"", bool answers = true);
+  // Waits until the guard owns the current user's channel.
+  explicit TestGuard(bool answers = true);
 
   bool ready() const { return ready_; }
   const std::string& channel() const { return channel_; }

@@ -51,16 +51,6 @@ class ServicesTest : public ::testing::Test {
     return found;
   }
 
-  int StopControls() const {
-    const std::string text = testenv::ReadFileText(log_);
-    int count = 0;
-    for (size_t at = text.find(" control 1\r"); at != std::string::npos;
-         at = text.find(" control 1\r", at + 1)) {
-      ++count;
-    }
-    return count;
-  }
-
   std::wstring name_;
   testenv::ScratchFolder folder_{L"services"};
   std::wstring log_ = folder_ / L"service.log";
@@ -109,15 +99,13 @@ TEST_F(ServicesTest, RemoveServiceMarksARunningServiceThatGoesWhenItStops) {
   EXPECT_TRUE(Services::IsServiceRunning(L"", name_));
   EXPECT_TRUE(Services::RemoveService(L"", name_)) << "already marked: still true";
   EXPECT_TRUE(Services::RequestServiceStop(L"", name_));
-  for (int i = 0; i < 200 && testenv::ServiceExists(name_); ++i) ::Sleep(50);
-  EXPECT_FALSE(testenv::ServiceExists(name_));
+  EXPECT_TRUE(testenv::WaitUntilServiceGone(name_));
 }
 
 TEST_F(ServicesTest, RemoveServiceDeletesAStoppedService) {
   Register(L"mode=stop");
   EXPECT_TRUE(Services::RemoveService(L"", name_));
-  for (int i = 0; i < 200 && testenv::ServiceExists(name_); ++i) ::Sleep(50);
-  EXPECT_FALSE(testenv::ServiceExists(name_));
+  EXPECT_TRUE(testenv::WaitUntilServiceGone(name_));
 }
 
 struct StopCase {
@@ -158,7 +146,7 @@ TEST_P(StopServiceAndWaitTest, WaitsAsTheServiceReports) {
   }
   // A service that does not accept the control may not even see it.
   if (c.stateAfter != SERVICE_RUNNING) {
-    EXPECT_EQ(StopControls(), 1);
+    EXPECT_EQ(testenv::StopControlsLogged(log_), 1);
   }
 }
 
