@@ -71,4 +71,19 @@ TEST_F(GuardTest, AGuardEndingDuringTheAnswerWaitGivesFalseWithoutWaitingForTheT
   EXPECT_FALSE(sent.get());
 }
 
+TEST_F(GuardTest, ANonAsciiUserNameGivesTheSameChannelToGuardAndSender) {
+  // The account cannot be renamed under Wine: the guard is told the name, the sender narrows
+  // the same one, and the kernel objects are found under the byte-widened names.
+  const std::wstring user = L"J\u00f6rg \u03a9mega \u65e5\u672c";
+  testenv::TestGuard guard(true, user);
+  ASSERT_TRUE(guard.ready());
+  const std::string channel = IPCClient::GuardChannelName(user);
+  EXPECT_EQ(channel, "TW6_GuardChannel_J\xc3\xb6rg \xce\xa9mega \xe6\x97\xa5\xe6\x9c\xac");
+  EXPECT_EQ(guard.channel(), channel);
+  EXPECT_TRUE(ipc::DeliverBy(ipc::Carrier::Pipe, channel, "\xe3\x03\x00\x00", 4, nullptr, 0,
+                             INFINITE, true));
+  ASSERT_TRUE(guard.Sync());
+  EXPECT_EQ(guard.Lines(), (Lines{channel + " 4 e3030000", channel + " 4 73796e63"}));
+}
+
 }  // namespace

@@ -8,9 +8,12 @@
 
 namespace testenv {
 
-TestGuard::TestGuard(bool answers) : folder_(L"guard"), log_(folder_ / L"guard.log") {
-  channel_ = IPCClient::GuardChannelName(apptools2::GetCurrentUserName());
+TestGuard::TestGuard(bool answers, const std::wstring& userName)
+    : folder_(L"guard"), log_(folder_ / L"guard.log") {
+  const std::wstring user = userName.empty() ? apptools2::GetCurrentUserName() : userName;
+  channel_ = IPCClient::GuardChannelName(user);
   std::wstring command = Quoted(BuiltProgram(L"tw6-test-guard.exe")) + L" " + Quoted(log_);
+  if (!userName.empty()) command += L" --user " + Quoted(userName);
   if (!answers) command += L" --no-answer";
   process_ = ChildProcess::Start(command);
   // The guard fills the queue header under the queue mutex before a sender can read it, so

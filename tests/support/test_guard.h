@@ -12,8 +12,8 @@ namespace testenv {
 // tw6-test-guard.exe owning a guard channel, with its log in a scratch folder.
 class TestGuard {
  public:
-  // Waits until the guard owns the current user's channel.
-  explicit TestGuard(bool answers = true);
+  // Waits until the guard owns the channel of the current user, or of userName when given.
+  explicit TestGuard(bool answers = true, const std::wstring& userName = L"");
 
   bool ready() const { return ready_; }
   const std::string& channel() const { return channel_; }
