@@ -65,11 +65,9 @@ DWORD WINAPI Handler(DWORD control, DWORD, void*, void*) {
     mode = L"stop";
     return NO_ERROR;
   }
-  if (mode == L"stop") {
-    Report(SERVICE_STOPPED);
-  } else {
-    Report(SERVICE_STOP_PENDING, mode == L"pending-drop" ? steps : 1);
-  }
+  // "stop" reports STOPPED from the service's own thread, after this handler has answered:
+  // a process that ends inside its handler leaves Wine's manager without the control's answer.
+  if (mode != L"stop") Report(SERVICE_STOP_PENDING, mode == L"pending-drop" ? steps : 1);
   ::SetEvent(stopControl);
   return NO_ERROR;
 }
@@ -88,7 +86,9 @@ void WINAPI ServiceMain(DWORD argc, wchar_t** argv) {
   if (!statusHandle) return;
   Report(SERVICE_RUNNING);
   ::WaitForSingleObject(stopControl, INFINITE);
-  if (mode == L"pending-rising") {
+  if (mode == L"stop") {
+    Report(SERVICE_STOPPED);
+  } else if (mode == L"pending-rising") {
     RisePendingFrom(2);
   } else if (mode == L"pending-drop") {
     RisePendingFrom(1);
