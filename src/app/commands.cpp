@@ -61,11 +61,6 @@ void RunInstall() {
 
 namespace {
 
-bool FolderExists(const std::wstring& path) {
-  const DWORD attributes = ::GetFileAttributesW(path.c_str());
-  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
 void RemoveTree(const std::wstring& folder, int checkedLevels) {
   disk::DeleteFilesInTree(folder, checkedLevels);
   disk::RemoveFolderTree(folder, checkedLevels);
@@ -86,7 +81,7 @@ void RunDeleteAllUserData() {
     RemoveTree(WorkString, global::kUserDataCheckedLevels);
   }
   WorkString = apptools2::ProgramFolder + L"\\SnapShots";
-  if (FolderExists(WorkString)) {
+  if (global::FolderExists(WorkString)) {
     WorkString += L"\\";
     RemoveTree(WorkString, 1);
   }

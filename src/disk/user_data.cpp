@@ -15,12 +15,12 @@ DWORD WindowsMajorVersion() {
   return ::GetVersionExW(&info) ? info.dwMajorVersion : 0;
 }
 
+}  // namespace
+
 bool FolderExists(const std::wstring& path) {
   const DWORD attributes = ::GetFileAttributesW(path.c_str());
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
-
-}  // namespace
 
 std::wstring UserDataFolderFor(DWORD majorVersion, std::wstring_view shellFolder,
                                std::wstring_view windowsFolder) {

@@ -11,6 +11,8 @@ namespace global {
 // folder's path that the removal passes open one by one and check for links.
 constexpr int kUserDataCheckedLevels = 2;
 
+bool FolderExists(const std::wstring& path);
+
 // The product's data folder for all users, without a trailing backslash, or empty when the
 // shell's base folder cannot be found. Whether the data folder exists is not tested.
 std::wstring GetUserDataFolder();
