@@ -3,7 +3,7 @@
 #include <windows.h>
 #include <objbase.h>
 
-#include "app/apptools2.h"
+#include "env/apptools2.h"
 #include "app/command_word.h"
 #include "disk/disk.h"
 #include "disk/user_data.h"

@@ -1,6 +1,6 @@
 #include "app/startup.h"
 
-#include "app/apptools2.h"
+#include "env/apptools2.h"
 #include "shell/nogui_GuardOptions.h"
 #include "system/REG.h"
 #include "ipc/deliver.h"

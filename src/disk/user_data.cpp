@@ -1,6 +1,6 @@
 #include "disk/user_data.h"
 
-#include "app/apptools2.h"
+#include "env/apptools2.h"
 
 namespace global {
 

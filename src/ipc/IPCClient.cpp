@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-#include "app/apptools2.h"
+#include "env/apptools2.h"
 #include "ipc/deliver.h"
 #include "ipc/names.h"
 #include "ipc/records.h"

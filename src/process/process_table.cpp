@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "app/apptools2.h"
+#include "env/apptools2.h"
 #include "process/ntdll.h"
 #include "win/entry_points.h"
 #include "win/unique_handle.h"

@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-#include "app/apptools2.h"
+#include "env/apptools2.h"
 #include "system/REG.h"
 
 namespace contextmenusupport {

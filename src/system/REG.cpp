@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "app/apptools2.h"
+#include "env/apptools2.h"
 #include "system/registry_text.h"
 #include "win/unique_handle.h"
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "app/apptools2.h"
+#include "env/apptools2.h"
 #include "app/startup.h"
 #include "support/debug_monitor.h"
 #include "support/driver_service.h"

@@ -8,7 +8,7 @@
 #include <functional>
 #include <vector>
 
-#include "app/apptools2.h"
+#include "env/apptools2.h"
 #include "app/commands.h"
 #include "support/child_process.h"
 #include "support/maint.h"

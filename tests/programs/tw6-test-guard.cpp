@@ -9,7 +9,7 @@
 #include <cwchar>
 #include <string>
 
-#include "app/apptools2.h"
+#include "env/apptools2.h"
 #include "ipc/IPCClient.h"
 #include "ipc/receiver.h"
 #include "win/unique_handle.h"

@@ -1,6 +1,6 @@
 #include "support/test_guard.h"
 
-#include "app/apptools2.h"
+#include "env/apptools2.h"
 #include "ipc/IPCClient.h"
 #include "ipc/deliver.h"
 #include "ipc/named_objects.h"

@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/apptools2.h"
+#include "env/apptools2.h"
 #include "app/startup.h"
 #include "support/test_env.h"
 #include "win/entry_points.h"

@@ -1,4 +1,4 @@
-#include "app/apptools2.h"
+#include "env/apptools2.h"
 
 #include <windows.h>
 #include <shlobj.h>
