@@ -52,8 +52,9 @@ class ChosenReceiver {
 
 TEST(CarrierChoiceTest, PortOnWindows7x64PipeOnXp32) {
   app::StartUp();
-  EXPECT_EQ(ipc::NativeSystemIsX64(), !testenv::IsXp());
-  EXPECT_EQ(ipc::ChosenCarrier(), testenv::IsXp() ? ipc::Carrier::Pipe : ipc::Carrier::Port);
+  EXPECT_EQ(ipc::NativeSystemIsX64(), testenv::IsWow64());
+  EXPECT_EQ(ipc::ChosenCarrier(),
+            testenv::PipeCarrierSystem() ? ipc::Carrier::Pipe : ipc::Carrier::Port);
 }
 
 // Windows 2000 has neither entry: no x64 there, and every process runs in session 0.
@@ -68,7 +69,7 @@ TEST(CarrierChoiceTest, WithoutTheLaterEntriesTheSystemIsOlderAndSessionZero) {
   EXPECT_FALSE(ipc::NativeSystemIsX64());
   EXPECT_EQ(ipc::OwnSessionId(), 0u);
   app::StartUp();
-  EXPECT_EQ(ipc::NativeSystemIsX64(), !testenv::IsXp());
+  EXPECT_EQ(ipc::NativeSystemIsX64(), testenv::IsWow64());
 }
 
 struct LastErrorCase {

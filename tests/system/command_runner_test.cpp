@@ -4,6 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <sstream>
+#include <string>
+#include <vector>
+
 #include "support/child_process.h"
 #include "support/test_env.h"
 
@@ -58,6 +63,36 @@ TEST_F(CommandRunnerTest, ScRunsTheSystemToolNotOnePlantedInTheWorkingFolder) {
   EXPECT_EQ(Logged(), L"");
   EXPECT_NE(byName, 0);  // the real tool fails for an unknown service
   EXPECT_EQ(byName, byFile);
+}
+
+// The child is told to keep its window hidden, its console's window is not shown (Wine makes
+// none), and it has a console of its own: a child that shared
+// ours would list this process among its console's.
+TEST_F(CommandRunnerTest, TheChildIsHiddenInAConsoleOfItsOwn) {
+  if (::GetConsoleProcessList(std::vector<DWORD>(1).data(), 1) == 0) ::AllocConsole();
+  DWORD own[1];
+  ASSERT_NE(::GetConsoleProcessList(own, 1), 0u) << "the test needs a console to tell apart";
+  const std::wstring startup = folder / L"startup.log";
+  ::SetEnvironmentVariableW(L"TW6_PROBE_STARTUP", startup.c_str());
+  const int code = apptools2::RunCommandAndWait(Quoted(probe), folder.path(), SW_HIDE);
+  ::SetEnvironmentVariableW(L"TW6_PROBE_STARTUP", nullptr);
+  ASSERT_EQ(code, 0);
+
+  std::istringstream line(testenv::ReadFileText(startup));
+  DWORD flags = 0, show = 99;
+  std::string visible, console;
+  line.ignore(6) >> flags;
+  line.ignore(6) >> show;
+  line.ignore(9) >> visible;
+  line.ignore(9) >> console;
+  EXPECT_NE(flags & STARTF_USESHOWWINDOW, 0u) << flags;
+  EXPECT_EQ(show, static_cast<DWORD>(SW_HIDE));
+  EXPECT_EQ(visible, "0");
+  std::vector<DWORD> ids;
+  std::istringstream list(console);
+  for (std::string id; std::getline(list, id, ',');) ids.push_back(std::stoul(id));
+  EXPECT_FALSE(ids.empty()) << "no console";
+  EXPECT_EQ(std::count(ids.begin(), ids.end(), ::GetCurrentProcessId()), 0) << console;
 }
 
 }  // namespace
