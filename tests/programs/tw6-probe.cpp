@@ -1,7 +1,7 @@
 // Appends "<command line>|<working folder>" to the file named by TW6_PROBE_LOG, then exits with
 // the number given after "exit" on its command line (0 without one). Planted under other
 // names (sc.exe) it shows whether it was run. With TW6_PROBE_STARTUP it also writes there how
-// it was started: "flags=N show=N visible=0|1 console=PID,PID,..." (the processes on its console).
+// it was started: "flags=N show=N visible=0|1 console=0|1 title=TEXT" (its console's title).
 #include <windows.h>
 
 #include <cstdio>
@@ -14,13 +14,16 @@ void LogStartup(const wchar_t* path) {
   STARTUPINFOW startup = {};
   startup.cb = sizeof(startup);
   ::GetStartupInfoW(&startup);
-  DWORD ids[64] = {};
-  const DWORD count = ::GetConsoleProcessList(ids, 64);
-  std::string line =
+  // A console is there when its screen buffer opens; its title tells whose console it is.
+  const HANDLE screen = ::CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_WRITE,
+                                      nullptr, OPEN_EXISTING, 0, nullptr);
+  if (screen != INVALID_HANDLE_VALUE) ::CloseHandle(screen);
+  char title[512] = {};
+  ::GetConsoleTitleA(title, sizeof(title));
+  const std::string line =
       "flags=" + std::to_string(startup.dwFlags) + " show=" + std::to_string(startup.wShowWindow) +
-      " visible=" + (::IsWindowVisible(::GetConsoleWindow()) ? "1" : "0") + " console=";
-  for (DWORD i = 0; i < count && i < 64; ++i) line += (i ? "," : "") + std::to_string(ids[i]);
-  line += "\n";
+      " visible=" + (::IsWindowVisible(::GetConsoleWindow()) ? "1" : "0") +
+      " console=" + (screen != INVALID_HANDLE_VALUE ? "1" : "0") + " title=" + title + "\n";
   if (FILE* file = ::_wfopen(path, L"ab")) {
     std::fwrite(line.data(), 1, line.size(), file);
     std::fclose(file);
