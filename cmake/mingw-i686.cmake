@@ -1,4 +1,5 @@
-# Cross toolchain: 32-bit Windows, posix thread model (GoogleTest needs std::mutex).
+# Cross toolchain for the tests: 32-bit Windows, posix thread model (GoogleTest needs
+# std::mutex). The shipped program is built with mingw-i686-win32.cmake.
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR i686)
 set(CMAKE_C_COMPILER i686-w64-mingw32-gcc-posix)

@@ -34,8 +34,7 @@ class InProgress {
 }  // namespace
 
 void StartUp() {
-  using Fn = void(WINAPI*)(LPSYSTEM_INFO);
-  const Fn query = win::FindEntry<Fn>(L"kernel32", "GetNativeSystemInfo");
+  const auto query = win::Entries().getNativeSystemInfo;
   SYSTEM_INFO info = {};
   if (query) query(&info);
   nativeX64 = query && info.wProcessorArchitecture == PROCESSOR_ARCHITECTURE_AMD64;  // 9

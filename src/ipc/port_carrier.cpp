@@ -1,12 +1,12 @@
 #include <windows.h>
 
 #include <cstring>
-#include <mutex>
 #include <string>
 
 #include "ipc/carriers.h"
 #include "ipc/names.h"
 #include "ipc/records.h"
+#include "win/critical_section.h"
 #include "win/entry_points.h"
 
 namespace ipc {
@@ -30,7 +30,7 @@ class CounterMap {
 
  private:
   volatile LONG* Value() {
-    std::lock_guard<std::mutex> hold(lock_);
+    win::CriticalSectionLock hold(lock_);
     if (!view_) {
       const std::string name = CounterMapName(::GetCurrentProcessId());
       map_.reset(::CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
@@ -45,7 +45,7 @@ class CounterMap {
     return static_cast<volatile LONG*>(view_.get());
   }
 
-  std::mutex lock_;
+  win::CriticalSection lock_;
   win::UniqueKernelHandle map_;
   win::UniqueMappedView view_;
 };
@@ -115,8 +115,7 @@ bool SendByPort(std::string_view channel, const void* message, uint32_t messageL
 }
 
 uint32_t OwnSessionId() {
-  using Fn = BOOL(WINAPI*)(DWORD, DWORD*);
-  static const Fn query = win::FindEntry<Fn>(L"kernel32", "ProcessIdToSessionId");
+  const auto query = win::Entries().processIdToSessionId;
   DWORD session = 0;
   if (!query || !query(::GetCurrentProcessId(), &session)) return 0;
   return session;

@@ -65,7 +65,7 @@ PipeReceiver::PipeReceiver(std::string channel, TIpcCallback handler)
 PipeReceiver::~PipeReceiver() { Stop(); }
 
 bool PipeReceiver::Start() {
-  if (reader_.joinable()) return false;
+  if (reader_) return false;
   mutex_ = CreateNamedMutex(QueueMutexName(channel_));
   if (!mutex_) return false;
   // Senders read the header under this mutex, so they never see it half made.
@@ -93,7 +93,11 @@ bool PipeReceiver::Start() {
     Stop();
     return false;
   }
-  reader_ = std::thread(&PipeReceiver::ReadFrames, this);
+  reader_.reset(::CreateThread(nullptr, 0, &PipeReceiver::ReaderThread, this, 0, nullptr));
+  if (!reader_) {
+    Stop();
+    return false;
+  }
   return true;
 }
 
@@ -109,11 +113,19 @@ void PipeReceiver::Stop() {
   // Our write end is the pipe's last lasting writer: closing it ends the reader's ReadFile
   // once the frames in the pipe are read.
   writeEnd_.reset();
-  if (reader_.joinable()) reader_.join();
+  if (reader_) {
+    ::WaitForSingleObject(reader_.get(), INFINITE);
+    reader_.reset();
+  }
   header_.reset();
   map_.reset();
   mutex_.reset();
   readEnd_.reset();
+}
+
+DWORD WINAPI PipeReceiver::ReaderThread(void* self) {
+  static_cast<PipeReceiver*>(self)->ReadFrames();
+  return 0;
 }
 
 void PipeReceiver::ReadFrames() {

@@ -6,7 +6,6 @@
 #include <functional>
 #include <string>
 #include <string_view>
-#include <thread>
 
 #include "win/unique_handle.h"
 
@@ -45,6 +44,7 @@ class PipeReceiver {
   static constexpr uint32_t kLargestMessage = 16 * 1024 * 1024;
 
  private:
+  static DWORD WINAPI ReaderThread(void* self);
   void ReadFrames();
 
   std::string channel_;
@@ -54,7 +54,7 @@ class PipeReceiver {
   win::UniqueMappedView header_;
   win::UniqueFileHandle readEnd_;
   win::UniqueFileHandle writeEnd_;
-  std::thread reader_;
+  win::UniqueKernelHandle reader_;
 };
 
 }  // namespace ipc

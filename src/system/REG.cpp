@@ -5,6 +5,7 @@
 
 #include "env/apptools2.h"
 #include "system/registry_text.h"
+#include "win/entry_points.h"
 #include "win/unique_handle.h"
 
 namespace REG {
@@ -61,13 +62,7 @@ void DeleteKeyAndSubkeys(HKEY parent, const std::wstring& name) {
 
 void StartUp() {
   Registry64BitView = apptools2::RunningUnderWow64();
-  RegDeleteKeyExEntry = nullptr;
-  if (HMODULE advapi = ::LoadLibraryW(L"advapi32.dll")) {
-    // advapi32 stays loaded after FreeLibrary: the program imports it.
-    RegDeleteKeyExEntry = reinterpret_cast<RegDeleteKeyExFn>(
-        reinterpret_cast<void*>(::GetProcAddress(advapi, "RegDeleteKeyExW")));
-    ::FreeLibrary(advapi);
-  }
+  RegDeleteKeyExEntry = win::Entries().regDeleteKeyEx;
 }
 
 bool RegistryKeyExists(HKEY root, std::wstring_view subKey) {

@@ -19,15 +19,18 @@ std::wstring FirstWord(std::wstring_view commandLine) {
   return std::wstring(commandLine.substr(0, commandLine.find_first_of(L" \t")));
 }
 
-bool EqualsIgnoringCase(const std::wstring& a, const wchar_t* b) {
-  return ::CompareStringW(LOCALE_INVARIANT, NORM_IGNORECASE, a.c_str(), -1, b, -1) == CSTR_EQUAL;
+// Upper-cased by the system's table, as the file system compares names: no locale, since
+// the invariant one does not exist before XP, and a failed compare would let a planted tool run.
+bool EqualsUpperCase(std::wstring text, std::wstring_view upper) {
+  if (!text.empty()) ::CharUpperBuffW(&text[0], static_cast<DWORD>(text.size()));
+  return text == upper;
 }
 
 // CreateProcessW looks in the program's own folder first, and that folder is also the working
 // folder: a planted sc.exe there must not run elevated in place of the system's.
 std::wstring SystemToolFor(std::wstring_view commandLine) {
   const std::wstring word = FirstWord(commandLine);
-  if (!EqualsIgnoringCase(word, L"sc") && !EqualsIgnoringCase(word, L"sc.exe")) return {};
+  if (!EqualsUpperCase(word, L"SC") && !EqualsUpperCase(word, L"SC.EXE")) return {};
   wchar_t system[MAX_PATH];
   const UINT length = ::GetSystemDirectoryW(system, MAX_PATH);
   if (length == 0 || length >= MAX_PATH) return {};

@@ -100,14 +100,6 @@ class ProgramRunTest : public ::testing::Test {
   void TearDown() override { testenv::DeleteTestService(L"KorvaS"); }
 };
 
-TEST_F(ProgramRunTest, UnknownOrMissingWordsExitZeroAndChangeNothing) {
-  for (const wchar_t* args :
-       {L"", L"UNINSTALL", L"/UNINSTALL", L"-UNINSTALLX", L"\"\"", L"-UNINSTAL", L"--UNINSTALL"}) {
-    EXPECT_EQ(testenv::RunMaint(testenv::BuiltMaint(), args).exitCode, 0u) << args;
-  }
-  EXPECT_TRUE(testenv::ServiceExists(L"KorvaS"));
-}
-
 TEST_F(ProgramRunTest, RunsFromAFolderWithBlanksIgnoringAPlantedSc) {
   testenv::ScratchFolder folder(L"program folder");
   const std::wstring exe = folder / L"TW6Maint.exe";

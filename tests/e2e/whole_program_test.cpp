@@ -5,8 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cwchar>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "support/maint.h"
 #include "support/registry.h"
@@ -114,6 +116,34 @@ TEST_F(WholeProgramTest, RemoveAutorunDeletesTheGuardsValueOnly) {
     EXPECT_TRUE(RunValuePresent(kGuardValue, KEY_WOW64_32KEY));
   }
   EXPECT_TRUE(run.debugLines.empty());
+}
+
+// No command runs for a word that is not one of the four, nor without a word: with the product
+// installed nothing is stopped, ended, told or deleted; without it nothing is created.
+TEST_F(WholeProgramTest, UnknownOrMissingWordsChangeNothing) {
+  const wchar_t* const words[] = {L"",
+                                  L"\"\"",
+                                  L"UNINSTALL",
+                                  L"/UNINSTALL",
+                                  L"-UNINSTAL",
+                                  L"-UNINSTALLX",
+                                  L"--UNINSTALL",
+                                  L"INSTALL",
+                                  L"-INSTALLX",
+                                  L"/DELETEALLUSERDATA",
+                                  L"-REMOVEAUTORUN5"};
+  for (const wchar_t* word : words) {
+    SCOPED_TRACE(std::string(word, word + std::wcslen(word)));
+    EXPECT_TRUE(RunAndCompare(word, {}).debugLines.empty());
+  }
+  product.StopProcesses();
+  std::vector<std::string> problems;
+  ASSERT_TRUE(product.Seed(layout, false, &problems)) << problems.front();
+  for (const wchar_t* word : {L"", L"INSTALL", L"/INSTALL", L"-INSTALL-"}) {
+    SCOPED_TRACE(std::string(word, word + std::wcslen(word)));
+    EXPECT_TRUE(RunAndCompare(word, {}).debugLines.empty());
+  }
+  EXPECT_FALSE(testenv::ServiceExists(L"TW5IFS"));
 }
 
 }  // namespace

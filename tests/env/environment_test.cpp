@@ -19,7 +19,7 @@ TEST(EnvironmentTest, FolderOfPathCutsAtTheLastBackslash) {
 
 TEST(EnvironmentTest, Is64BitWindowsFollowsTheFamilyAndAMissingEntry) {
   app::StartUp();
-  EXPECT_EQ(apptools2::Is64BitWindows, !testenv::IsXp());
+  EXPECT_EQ(apptools2::Is64BitWindows, testenv::Is64BitSystem());
   win::Entries().isWow64Process = nullptr;
   apptools2::StartUp();
   EXPECT_FALSE(apptools2::Is64BitWindows);

@@ -11,10 +11,12 @@
 #include <vector>
 
 #include "app/startup.h"
+#include "ipc/carriers.h"
 #include "ipc/deliver.h"
 #include "ipc/receiver.h"
 #include "support/port_stand_in.h"
 #include "support/test_env.h"
+#include "win/entry_points.h"
 #include "win/unique_handle.h"
 
 namespace {
@@ -50,8 +52,24 @@ class ChosenReceiver {
 
 TEST(CarrierChoiceTest, PortOnWindows7x64PipeOnXp32) {
   app::StartUp();
-  EXPECT_EQ(ipc::NativeSystemIsX64(), !testenv::IsXp());
-  EXPECT_EQ(ipc::ChosenCarrier(), testenv::IsXp() ? ipc::Carrier::Pipe : ipc::Carrier::Port);
+  EXPECT_EQ(ipc::NativeSystemIsX64(), testenv::IsWow64());
+  EXPECT_EQ(ipc::ChosenCarrier(),
+            testenv::PipeCarrierSystem() ? ipc::Carrier::Pipe : ipc::Carrier::Port);
+}
+
+// Windows 2000 has neither entry: no x64 there, and every process runs in session 0.
+TEST(CarrierChoiceTest, WithoutTheLaterEntriesTheSystemIsOlderAndSessionZero) {
+  app::StartUp();
+  DWORD session = 0;
+  ASSERT_TRUE(::ProcessIdToSessionId(::GetCurrentProcessId(), &session));
+  EXPECT_EQ(ipc::OwnSessionId(), session);
+  win::Entries().getNativeSystemInfo = nullptr;
+  win::Entries().processIdToSessionId = nullptr;
+  ipc::StartUp();
+  EXPECT_FALSE(ipc::NativeSystemIsX64());
+  EXPECT_EQ(ipc::OwnSessionId(), 0u);
+  app::StartUp();
+  EXPECT_EQ(ipc::NativeSystemIsX64(), testenv::IsWow64());
 }
 
 struct LastErrorCase {

@@ -38,12 +38,13 @@ TEST_F(GuardTest, UninstallHands995ToTheGuardOverThePipeOnlyOnXp) {
   EXPECT_EQ(testenv::RunMaint(testenv::BuiltMaint(), L"-UNINSTALL").exitCode, 0u);
   ASSERT_TRUE(guard.Sync());
   Lines expected = {OwnChannel() + " 4 73796e63"};
-  if (testenv::IsXp()) expected.insert(expected.begin(), OwnChannel() + " 4 e3030000");
+  if (testenv::PipeCarrierSystem()) expected.insert(expected.begin(), OwnChannel() + " 4 e3030000");
   EXPECT_EQ(guard.Lines(), expected);
 }
 
 TEST_F(GuardTest, NotifyGuardHandsTheFourBytesOf995ToThePort) {
-  if (testenv::IsXp()) GTEST_SKIP() << "XP uses the pipe, checked by the uninstall run";
+  if (testenv::PipeCarrierSystem())
+    GTEST_SKIP() << "XP uses the pipe, checked by the uninstall run";
   testenv::PortStandIn standIn;
   standIn.Open(OwnChannel(), {});
   EXPECT_TRUE(IPCClient::NotifyGuard());
@@ -54,7 +55,8 @@ TEST_F(GuardTest, NotifyGuardHandsTheFourBytesOf995ToThePort) {
 }
 
 TEST_F(GuardTest, AGuardEndingDuringTheAnswerWaitGivesFalseWithoutWaitingForTheTimeOut) {
-  if (!testenv::IsXp()) GTEST_SKIP() << "the guard program owns only the pipe carrier, XP's choice";
+  if (!testenv::PipeCarrierSystem())
+    GTEST_SKIP() << "the guard program owns only the pipe carrier, XP's choice";
   testenv::TestGuard guard(/*answers=*/false);
   ASSERT_TRUE(guard.ready());
   const std::string channel = guard.channel();

@@ -1,12 +1,42 @@
 // Appends "<command line>|<working folder>" to the file named by TW6_PROBE_LOG, then exits with
 // the number given after "exit" on its command line (0 without one). Planted under other
-// names (sc.exe) it shows whether it was run.
+// names (sc.exe) it shows whether it was run. With TW6_PROBE_STARTUP it also writes there how
+// it was started: "flags=N show=N visible=0|1 console=0|1 title=TEXT" (its console's title).
 #include <windows.h>
 
+#include <cstdio>
 #include <cwchar>
 #include <string>
 
+namespace {
+
+void LogStartup(const wchar_t* path) {
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof(startup);
+  ::GetStartupInfoW(&startup);
+  // A console is there when its screen buffer opens; its title tells whose console it is.
+  const HANDLE screen = ::CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_WRITE,
+                                      nullptr, OPEN_EXISTING, 0, nullptr);
+  if (screen != INVALID_HANDLE_VALUE) ::CloseHandle(screen);
+  char title[512] = {};
+  ::GetConsoleTitleA(title, sizeof(title));
+  const std::string line =
+      "flags=" + std::to_string(startup.dwFlags) + " show=" + std::to_string(startup.wShowWindow) +
+      " visible=" + (::IsWindowVisible(::GetConsoleWindow()) ? "1" : "0") +
+      " console=" + (screen != INVALID_HANDLE_VALUE ? "1" : "0") + " title=" + title + "\n";
+  if (FILE* file = ::_wfopen(path, L"ab")) {
+    std::fwrite(line.data(), 1, line.size(), file);
+    std::fclose(file);
+  }
+}
+
+}  // namespace
+
 int wmain(int argc, wchar_t** argv) {
+  wchar_t startupLog[MAX_PATH];
+  if (::GetEnvironmentVariableW(L"TW6_PROBE_STARTUP", startupLog, MAX_PATH) > 0) {
+    LogStartup(startupLog);
+  }
   wchar_t log[MAX_PATH];
   if (::GetEnvironmentVariableW(L"TW6_PROBE_LOG", log, MAX_PATH) > 0) {
     wchar_t folder[MAX_PATH] = {};

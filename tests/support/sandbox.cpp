@@ -154,7 +154,7 @@ bool InstalledProduct::Seed(const Layout& layout, bool installed,
   if (!testenv::CopyTo(testenv::BuiltMaint(), layout.maint())) Fail(problems, "copy TW6Maint.exe");
   if (!installed) return !problems || problems->size() == before;
 
-  if (testenv::IsXp()) {
+  if (testenv::PipeCarrierSystem()) {
     guard_ = std::make_unique<testenv::TestGuard>();
     if (!guard_->ready()) Fail(problems, "start the test guard");
   }

@@ -30,6 +30,16 @@ bool IsWow64() {
   return isWow64Process && isWow64Process(::GetCurrentProcess(), &wow64) && wow64;
 }
 
+bool IsWine() {
+  return ::GetProcAddress(::GetModuleHandleW(L"ntdll"), "wine_get_version") != nullptr;
+}
+
+bool Is64BitSystem() {
+  SYSTEM_INFO info = {};
+  ::GetNativeSystemInfo(&info);
+  return info.wProcessorArchitecture != PROCESSOR_ARCHITECTURE_INTEL;
+}
+
 ScratchFolder::ScratchFolder(const std::wstring& name) {
   static int counter = 0;
   ::CreateDirectoryW(L"C:\\tw6test", nullptr);

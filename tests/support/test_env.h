@@ -10,8 +10,13 @@ namespace testenv {
 std::wstring BuildFolder();
 std::wstring BuiltProgram(const std::wstring& fileName);
 
-bool IsXp();     // the 32-bit prefix set to Windows XP
+bool IsXp();     // the 32-bit prefix set to Windows XP; on Windows, any system before Vista
 bool IsWow64();  // a 32-bit process on 64-bit Windows
+bool IsWine();   // Wine, whose DLLs export every function whatever version the prefix reports
+// The system's own processor is a 64-bit one, as the native system information says.
+bool Is64BitSystem();
+// The guard channel goes through the pipe: 32-bit Windows before Vista.
+inline bool PipeCarrierSystem() { return IsXp() && !IsWow64(); }
 
 // A fresh folder C:\tw6test\<name>-<pid>-<n> that the destructor removes with everything in it.
 class ScratchFolder {

@@ -4,6 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <sstream>
+#include <string>
+#include <vector>
+
 #include "support/child_process.h"
 #include "support/test_env.h"
 
@@ -58,6 +62,35 @@ TEST_F(CommandRunnerTest, ScRunsTheSystemToolNotOnePlantedInTheWorkingFolder) {
   EXPECT_EQ(Logged(), L"");
   EXPECT_NE(byName, 0);  // the real tool fails for an unknown service
   EXPECT_EQ(byName, byFile);
+}
+
+// The child is told to keep its window hidden, its console's window is not shown (Wine makes
+// none), and it has a console of its own. Under Wine this process has none, so a child that
+// was not given a new one has none either; on Windows one that shared ours would carry our title.
+TEST_F(CommandRunnerTest, TheChildIsHiddenInAConsoleOfItsOwn) {
+  const std::string ours = "tw6 runner test " + std::to_string(::GetCurrentProcessId());
+  const bool titled = ::SetConsoleTitleA(ours.c_str());
+  const std::wstring startup = folder / L"startup.log";
+  ::SetEnvironmentVariableW(L"TW6_PROBE_STARTUP", startup.c_str());
+  const int code = apptools2::RunCommandAndWait(Quoted(probe), folder.path(), SW_HIDE);
+  ::SetEnvironmentVariableW(L"TW6_PROBE_STARTUP", nullptr);
+  ASSERT_EQ(code, 0);
+
+  const std::string logged = testenv::ReadFileText(startup);
+  std::istringstream line(logged);
+  DWORD flags = 0, show = 99;
+  std::string visible, console, title;
+  line.ignore(6) >> flags;
+  line.ignore(6) >> show;
+  line.ignore(9) >> visible;
+  line.ignore(9) >> console;
+  line.ignore(7);
+  std::getline(line, title);
+  EXPECT_NE(flags & STARTF_USESHOWWINDOW, 0u) << logged;
+  EXPECT_EQ(show, static_cast<DWORD>(SW_HIDE)) << logged;
+  EXPECT_EQ(visible, "0") << logged;
+  EXPECT_EQ(console, "1") << logged;
+  if (titled) EXPECT_NE(title, ours) << logged;
 }
 
 }  // namespace
