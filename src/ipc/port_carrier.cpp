@@ -1,12 +1,13 @@
 #include <windows.h>
 
 #include <cstring>
-#include <mutex>
+#include <memory>
 #include <string>
 
 #include "ipc/carriers.h"
 #include "ipc/names.h"
 #include "ipc/records.h"
+#include "win/critical_section.h"
 #include "win/entry_points.h"
 
 namespace ipc {
@@ -30,7 +31,7 @@ class CounterMap {
 
  private:
   volatile LONG* Value() {
-    std::lock_guard<std::mutex> hold(lock_);
+    const win::SectionLock hold(lock_);
     if (!view_) {
       const std::string name = CounterMapName(::GetCurrentProcessId());
       map_.reset(::CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
@@ -45,70 +46,111 @@ class CounterMap {
     return static_cast<volatile LONG*>(view_.get());
   }
 
-  std::mutex lock_;
+  win::CriticalSection lock_;
   win::UniqueKernelHandle map_;
   win::UniqueMappedView view_;
 };
 
 CounterMap counterMap;
 
+// One connect call and everything it touches. The sender and the worker that makes the call
+// each hold a reference: the sender may stop waiting while the call is still in progress, and
+// the worker may return much later or never.
+struct PendingConnect {
+  volatile LONG references = 2;
+  win::NtConnectPortFn connect = nullptr;
+  std::wstring portName;
+  win::NtUnicodeString name = {};
+  win::SecurityQos qos = {};
+  bool inSection = false;
+  win::UniqueKernelHandle section;
+  win::PortView clientView = {};
+  win::RemotePortView serverView = {};
+  ConnectionInfo info;
+  ULONG infoLength = kConnectionInfoSize;
+  HANDLE port = nullptr;
+};
+
+void Release(PendingConnect* call) {
+  if (::InterlockedDecrement(&call->references) == 0) delete call;
+}
+
+DWORD WINAPI ConnectOnWorker(void* parameter) {
+  auto* call = static_cast<PendingConnect*>(parameter);
+  // The connection request itself carries the message; nothing is sent over the port.
+  const LONG status = call->connect(&call->port, &call->name, &call->qos,
+                                    call->inSection ? &call->clientView : nullptr,
+                                    call->inSection ? &call->serverView : nullptr, nullptr,
+                                    call->info.bytes.data(), &call->infoLength);
+  // Closed here also when the sender has given up: a late port leads nowhere.
+  if (status >= kStatusSuccessLimit && call->port) ::CloseHandle(call->port);
+  call->section.reset();
+  Release(call);
+  return 0;
+}
+
+// The receiver's process id as the connect call left it; 0 when the call failed to start or
+// did not return within the bound.
+uint32_t ConnectWithin(PendingConnect* call, DWORD waitMs) {
+  DWORD threadId = 0;
+  const win::UniqueKernelHandle worker(
+      ::CreateThread(nullptr, 0, ConnectOnWorker, call, 0, &threadId));
+  if (!worker) {
+    Release(call);
+    Release(call);
+    return 0;
+  }
+  const bool returned = ::WaitForSingleObject(worker.get(), waitMs) == WAIT_OBJECT_0;
+  const uint32_t receiverId = returned ? call->info.receiverProcessId() : 0;
+  Release(call);
+  return receiverId;
+}
+
 }  // namespace
 
 bool SendByPort(std::string_view channel, const void* message, uint32_t messageLen,
                 uint32_t answerLen, TIpcAnswer& answer, win::UniqueKernelHandle& receiverProcess) {
-  ConnectionInfo info;
+  // Owned alone until the worker is started with it.
+  std::unique_ptr<PendingConnect> call(new PendingConnect);
   const uint32_t counter = counterMap.Next();
-  info.setCounter(counter);
+  call->info.setCounter(counter);
   if (!answer.SetUp(AnswerBaseName(channel, counter, ::GetCurrentProcessId()), answerLen)) {
     return false;
   }
 
-  std::wstring portName = Widen(PortName(channel));
+  call->portName = Widen(PortName(channel));
   // The counted string holds byte lengths in 16 bits.
-  if (portName.size() * sizeof(wchar_t) + sizeof(wchar_t) > 0xFFFF) return false;
+  if (call->portName.size() * sizeof(wchar_t) + sizeof(wchar_t) > 0xFFFF) return false;
 
-  info.setMessageLen(messageLen);
-  info.setSessionId(OwnSessionId());
-  info.setAnswerLen(answerLen);
+  call->info.setMessageLen(messageLen);
+  call->info.setSessionId(OwnSessionId());
+  call->info.setAnswerLen(answerLen);
 
-  win::UniqueKernelHandle section;
-  win::PortView clientView = {};
-  win::RemotePortView serverView = {};
-  const bool inSection = messageLen > kInlineLimit;
-  if (!inSection) {
-    info.setInlineData(message, messageLen);
+  call->inSection = messageLen > kInlineLimit;
+  if (!call->inSection) {
+    call->info.setInlineData(message, messageLen);
   } else {
-    section.reset(::CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, messageLen,
-                                       nullptr));
-    if (section) {
-      win::UniqueMappedView view(::MapViewOfFile(section.get(), FILE_MAP_WRITE, 0, 0, messageLen));
+    call->section.reset(::CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
+                                             messageLen, nullptr));
+    if (call->section) {
+      win::UniqueMappedView view(
+          ::MapViewOfFile(call->section.get(), FILE_MAP_WRITE, 0, 0, messageLen));
       if (view) std::memcpy(view.get(), message, messageLen);
     }
-    clientView.Length = sizeof(clientView);
-    clientView.SectionHandle = section.get();
-    clientView.ViewSize = messageLen;
-    serverView.Length = sizeof(serverView);
-    serverView.ViewSize = messageLen;
+    call->clientView.Length = sizeof(call->clientView);
+    call->clientView.SectionHandle = call->section.get();
+    call->clientView.ViewSize = messageLen;
+    call->serverView.Length = sizeof(call->serverView);
+    call->serverView.ViewSize = messageLen;
   }
 
-  win::NtConnectPortFn connect = win::Entries().ntConnectPort;
-  if (connect) {
-    win::NtUnicodeString name = {static_cast<USHORT>(portName.size() * sizeof(wchar_t)),
-                                 static_cast<USHORT>((portName.size() + 1) * sizeof(wchar_t)),
-                                 &portName[0]};
-    win::SecurityQos qos = {};
-    ULONG infoLength = kConnectionInfoSize;
-    HANDLE port = nullptr;
-    // The connection request itself carries the message; nothing is sent over the port.
-    const LONG status =
-        connect(&port, &name, &qos, inSection ? &clientView : nullptr,
-                inSection ? &serverView : nullptr, nullptr, info.bytes.data(), &infoLength);
-    if (status >= kStatusSuccessLimit && port) ::CloseHandle(port);
-  }
-  section.reset();
-
+  call->connect = win::Entries().ntConnectPort;
+  if (!call->connect) return false;
+  call->name = {static_cast<USHORT>(call->portName.size() * sizeof(wchar_t)),
+                static_cast<USHORT>((call->portName.size() + 1) * sizeof(wchar_t)),
+                &call->portName[0]};
   // The receiver's process id is the only sign of a hand-over; the status may be a refusal.
-  const uint32_t receiverId = info.receiverProcessId();
+  const uint32_t receiverId = ConnectWithin(call.release(), kConnectWaitMs);
   if (receiverId == 0) return false;
   if (answerLen != 0) receiverProcess.reset(::OpenProcess(SYNCHRONIZE, FALSE, receiverId));
   return true;
