@@ -1,0 +1,74 @@
+// -UNINSTALL, run in this process, against a guard port whose connect never completes (a hung
+// or hostile receiver): the run still ends the product's processes, the driver and the verbs.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <future>
+#include <string>
+#include <vector>
+
+#include "app/commands.h"
+#include "app/startup.h"
+#include "env/apptools2.h"
+#include "ipc/IPCClient.h"
+#include "support/driver_service.h"
+#include "support/port_stand_in.h"
+#include "support/registry.h"
+#include "support/services.h"
+#include "support/sleepers.h"
+#include "support/test_env.h"
+
+namespace {
+
+constexpr DWORD kEndWaitMs = 10000;
+
+void RemoveDriverAndVerbs() {
+  testenv::RemoveDriverService();
+  for (const wchar_t* verb : {testenv::kExeVerbKey, testenv::kMsiVerbKey}) {
+    testenv::DeleteTree(HKEY_CLASSES_ROOT, verb, testenv::NativeView());
+  }
+}
+
+class UninstallHungGuardTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    app::StartUp();
+    RemoveDriverAndVerbs();
+  }
+  void TearDown() override { RemoveDriverAndVerbs(); }
+};
+
+TEST_F(UninstallHungGuardTest, AGuardPortThatNeverAcceptsStillEndsTheProcessesDriverAndVerbs) {
+  if (testenv::IsXp()) GTEST_SKIP() << "XP hands the message to the guard's pipe";
+  app::RunInstall();
+  ASSERT_TRUE(testenv::ServiceExists(L"TW5IFS"));
+  ASSERT_TRUE(testenv::KeyExists(HKEY_CLASSES_ROOT, testenv::kExeVerbKey, testenv::NativeView()));
+  testenv::ScratchFolder folder(L"hung guard");
+  std::vector<testenv::ChildProcess> product;
+  for (const wchar_t* name : {L"TW6.exe", L"TW6Log.exe", L"TW6Guard.exe"}) {
+    product.push_back(testenv::StartSleeperAs(folder / name));
+    ASSERT_TRUE(product.back().started());
+  }
+
+  testenv::PortStandIn standIn;
+  testenv::PortStandIn::Port port;
+  port.receiverProcessId = product.back().id();
+  port.holdsCalls = true;
+  standIn.Open(IPCClient::GuardChannelName(apptools2::GetCurrentUserName()), port);
+  auto run = std::async(std::launch::async, [] { app::RunUninstall(); });
+  const bool ended = run.wait_for(std::chrono::seconds(60)) == std::future_status::ready;
+  standIn.ReleaseHeldCalls();
+  run.wait();
+  ASSERT_TRUE(ended) << "-UNINSTALL is still waiting for the guard's port";
+
+  EXPECT_EQ(standIn.Connects().size(), 1u);
+  for (testenv::ChildProcess& child : product) EXPECT_EQ(child.Wait(kEndWaitMs), 0u);
+  EXPECT_FALSE(testenv::ServiceExists(L"TW5IFS"));
+  for (const wchar_t* verb : {testenv::kExeVerbKey, testenv::kMsiVerbKey}) {
+    EXPECT_FALSE(testenv::KeyExists(HKEY_CLASSES_ROOT, verb, testenv::NativeView()));
+  }
+}
+
+}  // namespace
