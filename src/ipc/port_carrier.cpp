@@ -4,6 +4,7 @@
 #include <memory>
 #include <string>
 
+#include "ipc/bounded_work.h"
 #include "ipc/carriers.h"
 #include "ipc/names.h"
 #include "ipc/records.h"
@@ -53,11 +54,8 @@ class CounterMap {
 
 CounterMap counterMap;
 
-// One connect call and everything it touches. The sender and the worker that makes the call
-// each hold a reference: the sender may stop waiting while the call is still in progress, and
-// the worker may return much later or never.
-struct PendingConnect {
-  volatile LONG references = 2;
+// One connect call and everything it touches, kept alive for a call that returns late.
+struct PendingConnect : BoundedWork {
   win::NtConnectPortFn connect = nullptr;
   std::wstring portName;
   win::NtUnicodeString name = {};
@@ -69,48 +67,22 @@ struct PendingConnect {
   ConnectionInfo info;
   ULONG infoLength = kConnectionInfoSize;
   HANDLE port = nullptr;
-};
 
-void Release(PendingConnect* call) {
-  if (::InterlockedDecrement(&call->references) == 0) delete call;
-}
-
-DWORD WINAPI ConnectOnWorker(void* parameter) {
-  auto* call = static_cast<PendingConnect*>(parameter);
-  // The connection request itself carries the message; nothing is sent over the port.
-  const LONG status = call->connect(&call->port, &call->name, &call->qos,
-                                    call->inSection ? &call->clientView : nullptr,
-                                    call->inSection ? &call->serverView : nullptr, nullptr,
-                                    call->info.bytes.data(), &call->infoLength);
-  // Closed here also when the sender has given up: a late port leads nowhere.
-  if (status >= kStatusSuccessLimit && call->port) ::CloseHandle(call->port);
-  call->section.reset();
-  Release(call);
-  return 0;
-}
-
-// The receiver's process id as the connect call left it; 0 when the call failed to start or
-// did not return within the bound.
-uint32_t ConnectWithin(PendingConnect* call, DWORD waitMs) {
-  DWORD threadId = 0;
-  const win::UniqueKernelHandle worker(
-      ::CreateThread(nullptr, 0, ConnectOnWorker, call, 0, &threadId));
-  if (!worker) {
-    Release(call);
-    Release(call);
-    return 0;
+  void Work() override {
+    // The connection request itself carries the message; nothing is sent over the port.
+    const LONG status =
+        connect(&port, &name, &qos, inSection ? &clientView : nullptr,
+                inSection ? &serverView : nullptr, nullptr, info.bytes.data(), &infoLength);
+    // Closed here also when the sender has stopped waiting: a late port leads nowhere.
+    if (status >= kStatusSuccessLimit && port) ::CloseHandle(port);
+    section.reset();
   }
-  const bool returned = ::WaitForSingleObject(worker.get(), waitMs) == WAIT_OBJECT_0;
-  const uint32_t receiverId = returned ? call->info.receiverProcessId() : 0;
-  Release(call);
-  return receiverId;
-}
+};
 
 }  // namespace
 
 bool SendByPort(std::string_view channel, const void* message, uint32_t messageLen,
                 uint32_t answerLen, TIpcAnswer& answer, win::UniqueKernelHandle& receiverProcess) {
-  // Owned alone until the worker is started with it.
   std::unique_ptr<PendingConnect> call(new PendingConnect);
   const uint32_t counter = counterMap.Next();
   call->info.setCounter(counter);
@@ -149,8 +121,10 @@ bool SendByPort(std::string_view channel, const void* message, uint32_t messageL
   call->name = {static_cast<USHORT>(call->portName.size() * sizeof(wchar_t)),
                 static_cast<USHORT>((call->portName.size() + 1) * sizeof(wchar_t)),
                 &call->portName[0]};
+  const FinishedWork connected = RunWithin(std::move(call), kHandOverWaitMs);
+  if (!connected) return false;
   // The receiver's process id is the only sign of a hand-over; the status may be a refusal.
-  const uint32_t receiverId = ConnectWithin(call.release(), kConnectWaitMs);
+  const uint32_t receiverId = connected.As<PendingConnect>().info.receiverProcessId();
   if (receiverId == 0) return false;
   if (answerLen != 0) receiverProcess.reset(::OpenProcess(SYNCHRONIZE, FALSE, receiverId));
   return true;

@@ -16,10 +16,11 @@ constexpr uint32_t kFrameHeaderSize = 16;
 constexpr uint32_t kQueueHeaderSize = 332;
 constexpr uint32_t kFirstAnswerWaitMs = 2000;
 constexpr int kMaxSendsInProgress = 7;
-// The port connect returns only when the receiver accepts or refuses. A healthy receiver takes
-// a message up within the 2000 ms of the first answer wait; 5000 ms leaves a loaded machine
-// room and costs an unattended uninstall at most that much when the receiver never answers.
-constexpr uint32_t kConnectWaitMs = 5000;
+// The hand-over: the port connect returns only when the receiver accepts or refuses, the pipe
+// carrier waits for the queue mutex and for room in the pipe. A healthy receiver takes a
+// message up within the 2000 ms of the first answer wait; 5000 ms leaves a loaded machine room
+// and costs an unattended uninstall at most that much when the receiver never answers.
+constexpr uint32_t kHandOverWaitMs = 5000;
 // The answer wait when the receiver's process cannot be opened, so its end cannot be seen.
 constexpr uint32_t kUnwatchedAnswerWaitMs = 10000;
 

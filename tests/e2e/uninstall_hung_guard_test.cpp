@@ -1,5 +1,6 @@
-// -UNINSTALL, run in this process, against a guard port whose connect never completes (a hung
-// or hostile receiver): the run still ends the product's processes, the driver and the verbs.
+// -UNINSTALL, run in this process, against a guard channel whose hand-over never completes (a
+// hung or hostile receiver: a port whose connect never returns, or on XP a queue mutex that
+// someone keeps): the run still ends the product's processes, the driver and the verbs.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -7,18 +8,22 @@
 #include <chrono>
 #include <future>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "app/commands.h"
 #include "app/startup.h"
 #include "env/apptools2.h"
 #include "ipc/IPCClient.h"
+#include "ipc/named_objects.h"
+#include "ipc/names.h"
 #include "support/driver_service.h"
 #include "support/port_stand_in.h"
 #include "support/registry.h"
 #include "support/services.h"
 #include "support/sleepers.h"
 #include "support/test_env.h"
+#include "win/unique_handle.h"
 
 namespace {
 
@@ -40,8 +45,7 @@ class UninstallHungGuardTest : public ::testing::Test {
   void TearDown() override { RemoveDriverAndVerbs(); }
 };
 
-TEST_F(UninstallHungGuardTest, AGuardPortThatNeverAcceptsStillEndsTheProcessesDriverAndVerbs) {
-  if (testenv::IsXp()) GTEST_SKIP() << "XP hands the message to the guard's pipe";
+TEST_F(UninstallHungGuardTest, AHandOverThatNeverCompletesStillLetsTheRunEndEverything) {
   app::RunInstall();
   ASSERT_TRUE(testenv::ServiceExists(L"TW5IFS"));
   ASSERT_TRUE(testenv::KeyExists(HKEY_CLASSES_ROOT, testenv::kExeVerbKey, testenv::NativeView()));
@@ -52,18 +56,32 @@ TEST_F(UninstallHungGuardTest, AGuardPortThatNeverAcceptsStillEndsTheProcessesDr
     ASSERT_TRUE(product.back().started());
   }
 
+  const std::string channel = IPCClient::GuardChannelName(apptools2::GetCurrentUserName());
   testenv::PortStandIn standIn;
   testenv::PortStandIn::Port port;
   port.receiverProcessId = product.back().id();
   port.holdsCalls = true;
-  standIn.Open(IPCClient::GuardChannelName(apptools2::GetCurrentUserName()), port);
+  standIn.Open(channel, port);
+  const win::UniqueKernelHandle taken(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+  const win::UniqueKernelHandle release(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+  std::thread keeper([&] {
+    const win::UniqueKernelHandle mutex = ipc::CreateNamedMutex(ipc::QueueMutexName(channel));
+    if (::WaitForSingleObject(mutex.get(), 10000) != WAIT_OBJECT_0) return;
+    ::SetEvent(taken.get());
+    ::WaitForSingleObject(release.get(), 120000);
+    ::ReleaseMutex(mutex.get());
+  });
+  const bool kept = ::WaitForSingleObject(taken.get(), 10000) == WAIT_OBJECT_0;
   auto run = std::async(std::launch::async, [] { app::RunUninstall(); });
   const bool ended = run.wait_for(std::chrono::seconds(60)) == std::future_status::ready;
+  ::SetEvent(release.get());
+  keeper.join();
   standIn.ReleaseHeldCalls();
   run.wait();
-  ASSERT_TRUE(ended) << "-UNINSTALL is still waiting for the guard's port";
+  ASSERT_TRUE(kept);
+  ASSERT_TRUE(ended) << "-UNINSTALL is still waiting for the guard's channel";
 
-  EXPECT_EQ(standIn.Connects().size(), 1u);
+  EXPECT_EQ(standIn.Connects().size(), testenv::IsXp() ? 0u : 1u);
   for (testenv::ChildProcess& child : product) EXPECT_EQ(child.Wait(kEndWaitMs), 0u);
   EXPECT_FALSE(testenv::ServiceExists(L"TW5IFS"));
   for (const wchar_t* verb : {testenv::kExeVerbKey, testenv::kMsiVerbKey}) {

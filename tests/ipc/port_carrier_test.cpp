@@ -189,14 +189,14 @@ TEST(PortCarrierTest, AReceiverThatNeverCompletesTheConnectGivesFalseWithinTheBo
   auto sent =
       std::async(std::launch::async, [&channel] { return SendByPort(channel, Pattern(8)); });
   const bool returned =
-      sent.wait_for(std::chrono::milliseconds(static_cast<int>(ipc::kConnectWaitMs + kSlackMs))) ==
+      sent.wait_for(std::chrono::milliseconds(static_cast<int>(ipc::kHandOverWaitMs + kSlackMs))) ==
       std::future_status::ready;
   const double elapsedMs = ElapsedMs(start);
   // The held call now returns into a sender that has gone: its late port must be closed.
   standIn.ReleaseHeldCalls();
   ASSERT_TRUE(returned) << "still waiting for the connect";
   EXPECT_FALSE(sent.get());
-  EXPECT_GE(elapsedMs, ipc::kConnectWaitMs - 100.0);
+  EXPECT_GE(elapsedMs, ipc::kHandOverWaitMs - 100.0);
   ASSERT_TRUE(standIn.AllCallsReturned(10000));
   ASSERT_EQ(standIn.Connects().size(), 1u);
   for (int i = 0; i < 1000 && !standIn.PortClosed(0); ++i) ::Sleep(10);
