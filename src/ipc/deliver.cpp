@@ -53,10 +53,13 @@ bool DeliverBy(Carrier carrier, std::string_view name, const void* messageBuf, u
       carrier == Carrier::Port
           ? SendByPort(name, messageBuf, messageLen, answerLen, answer, receiverProcess)
           : SendByPipe(name, messageBuf, messageLen, answerLen, answer, receiverProcess);
-  // Without the receiver's process the wait watches the events alone.
   if (delivered && answerLen != 0) {
-    delivered =
-        AwaitAnswer(answer, receiverProcess.get(), answerBuf, answerTimeoutMs, pumpMessages);
+    // Without the receiver's process the wait watches the events alone and would not see the
+    // receiver end: it must end by itself.
+    const DWORD timeoutMs = receiverProcess || answerTimeoutMs < kUnwatchedAnswerWaitMs
+                                ? answerTimeoutMs
+                                : kUnwatchedAnswerWaitMs;
+    delivered = AwaitAnswer(answer, receiverProcess.get(), answerBuf, timeoutMs, pumpMessages);
   }
   receiverProcess.reset();
   answer.Release();

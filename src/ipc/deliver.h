@@ -17,7 +17,9 @@ Carrier ChosenCarrier();
 
 // Hands messageLen bytes to the channel's receiver and, when answerLen is not 0, waits for
 // answerLen answer bytes into answerBuf (answerTimeoutMs once the receiver has taken the
-// message up; INFINITE waits without limit). True when handed over and any answer arrived.
+// message up; INFINITE waits without limit, except that a receiver whose process cannot be
+// opened gets at most kUnwatchedAnswerWaitMs). The hand-over itself is given kHandOverWaitMs.
+// True when handed over and any answer arrived.
 // At most 7 calls may be in progress on one thread. Keeps the thread's last-error value.
 bool DeliverIpcMessage(std::string_view name, const void* messageBuf, uint32_t messageLen,
                        void* answerBuf, uint32_t answerLen, uint32_t answerTimeoutMs,

@@ -1,7 +1,11 @@
 #include <windows.h>
 
 #include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
 
+#include "ipc/bounded_work.h"
 #include "ipc/carriers.h"
 #include "ipc/named_objects.h"
 #include "ipc/names.h"
@@ -32,10 +36,8 @@ class HeldMutex {
   HANDLE mutex_;
 };
 
-}  // namespace
-
-bool SendByPipe(std::string_view channel, const void* message, uint32_t messageLen,
-                uint32_t answerLen, TIpcAnswer& answer, win::UniqueKernelHandle& receiverProcess) {
+bool HandOver(std::string_view channel, const void* message, uint32_t messageLen,
+              uint32_t answerLen, TIpcAnswer& answer, win::UniqueKernelHandle& receiverProcess) {
   const win::UniqueKernelHandle mutex = CreateNamedMutex(QueueMutexName(channel));
   if (!mutex) return false;
   // Abandoned or not, the mutex is ours now; the header is read either way.
@@ -82,6 +84,39 @@ bool SendByPipe(std::string_view channel, const void* message, uint32_t messageL
   return WriteWhole(pipe.get(), &packed[0], 4) && WriteWhole(pipe.get(), &packed[4], 4) &&
          WriteWhole(pipe.get(), &packed[8], 4) && WriteWhole(pipe.get(), &packed[12], 4) &&
          (messageLen == 0 || WriteWhole(pipe.get(), message, messageLen));
+}
+
+// One send with copies of what it is given: the caller may stop waiting, and the mutex must be
+// released by the thread that took it.
+struct PendingSend : BoundedWork {
+  std::string channel;
+  std::vector<uint8_t> message;
+  uint32_t answerLen = 0;
+  TIpcAnswer answer;
+  win::UniqueKernelHandle receiverProcess;
+  bool delivered = false;
+
+  void Work() override {
+    delivered = HandOver(channel, message.data(), static_cast<uint32_t>(message.size()), answerLen,
+                         answer, receiverProcess);
+  }
+};
+
+}  // namespace
+
+bool SendByPipe(std::string_view channel, const void* message, uint32_t messageLen,
+                uint32_t answerLen, TIpcAnswer& answer, win::UniqueKernelHandle& receiverProcess) {
+  std::unique_ptr<PendingSend> send(new PendingSend);
+  send->channel.assign(channel.data(), channel.size());
+  const auto* bytes = static_cast<const uint8_t*>(message);
+  send->message.assign(bytes, bytes + messageLen);
+  send->answerLen = answerLen;
+  const FinishedWork sent = RunWithin(std::move(send), kHandOverWaitMs);
+  if (!sent) return false;
+  PendingSend& done = sent.As<PendingSend>();
+  answer = std::move(done.answer);
+  receiverProcess = std::move(done.receiverProcess);
+  return done.delivered;
 }
 
 }  // namespace ipc

@@ -1,8 +1,10 @@
 #include <windows.h>
 
 #include <cstring>
+#include <memory>
 #include <string>
 
+#include "ipc/bounded_work.h"
 #include "ipc/carriers.h"
 #include "ipc/names.h"
 #include "ipc/records.h"
@@ -30,7 +32,7 @@ class CounterMap {
 
  private:
   volatile LONG* Value() {
-    win::CriticalSectionLock hold(lock_);
+    const win::SectionLock hold(lock_);
     if (!view_) {
       const std::string name = CounterMapName(::GetCurrentProcessId());
       map_.reset(::CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
@@ -52,70 +54,85 @@ class CounterMap {
 
 CounterMap counterMap;
 
-}  // namespace
-
-bool SendByPort(std::string_view channel, const void* message, uint32_t messageLen,
-                uint32_t answerLen, TIpcAnswer& answer, win::UniqueKernelHandle& receiverProcess) {
-  ConnectionInfo info;
-  const uint32_t counter = counterMap.Next();
-  info.setCounter(counter);
-  if (!answer.SetUp(AnswerBaseName(channel, counter, ::GetCurrentProcessId()), answerLen)) {
-    return false;
-  }
-
-  std::wstring portName = Widen(PortName(channel));
-  // The counted string holds byte lengths in 16 bits.
-  if (portName.size() * sizeof(wchar_t) + sizeof(wchar_t) > 0xFFFF) return false;
-
-  info.setMessageLen(messageLen);
-  info.setSessionId(OwnSessionId());
-  info.setAnswerLen(answerLen);
-
+// One connect call and everything it touches, kept alive for a call that returns late.
+struct PendingConnect : BoundedWork {
+  win::NtConnectPortFn connect = nullptr;
+  std::wstring portName;
+  win::NtUnicodeString name = {};
+  win::SecurityQos qos = {};
+  bool inSection = false;
   win::UniqueKernelHandle section;
   win::PortView clientView = {};
   win::RemotePortView serverView = {};
-  const bool inSection = messageLen > kInlineLimit;
-  if (!inSection) {
-    info.setInlineData(message, messageLen);
-  } else {
-    section.reset(::CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, messageLen,
-                                       nullptr));
-    if (section) {
-      win::UniqueMappedView view(::MapViewOfFile(section.get(), FILE_MAP_WRITE, 0, 0, messageLen));
-      if (view) std::memcpy(view.get(), message, messageLen);
-    }
-    clientView.Length = sizeof(clientView);
-    clientView.SectionHandle = section.get();
-    clientView.ViewSize = messageLen;
-    serverView.Length = sizeof(serverView);
-    serverView.ViewSize = messageLen;
-  }
+  ConnectionInfo info;
+  ULONG infoLength = kConnectionInfoSize;
+  HANDLE port = nullptr;
 
-  win::NtConnectPortFn connect = win::Entries().ntConnectPort;
-  if (connect) {
-    win::NtUnicodeString name = {static_cast<USHORT>(portName.size() * sizeof(wchar_t)),
-                                 static_cast<USHORT>((portName.size() + 1) * sizeof(wchar_t)),
-                                 &portName[0]};
-    win::SecurityQos qos = {};
-    ULONG infoLength = kConnectionInfoSize;
-    HANDLE port = nullptr;
+  void Work() override {
     // The connection request itself carries the message; nothing is sent over the port.
     const LONG status =
         connect(&port, &name, &qos, inSection ? &clientView : nullptr,
                 inSection ? &serverView : nullptr, nullptr, info.bytes.data(), &infoLength);
+    // Closed here also when the sender has stopped waiting: a late port leads nowhere.
     if (status >= kStatusSuccessLimit && port) ::CloseHandle(port);
+    section.reset();
   }
-  section.reset();
+};
 
+}  // namespace
+
+bool SendByPort(std::string_view channel, const void* message, uint32_t messageLen,
+                uint32_t answerLen, TIpcAnswer& answer, win::UniqueKernelHandle& receiverProcess) {
+  std::unique_ptr<PendingConnect> call(new PendingConnect);
+  const uint32_t counter = counterMap.Next();
+  call->info.setCounter(counter);
+  if (!answer.SetUp(AnswerBaseName(channel, counter, ::GetCurrentProcessId()), answerLen)) {
+    return false;
+  }
+
+  call->portName = Widen(PortName(channel));
+  // The counted string holds byte lengths in 16 bits.
+  if (call->portName.size() * sizeof(wchar_t) + sizeof(wchar_t) > 0xFFFF) return false;
+
+  call->info.setMessageLen(messageLen);
+  call->info.setSessionId(OwnSessionId());
+  call->info.setAnswerLen(answerLen);
+
+  call->inSection = messageLen > kInlineLimit;
+  if (!call->inSection) {
+    call->info.setInlineData(message, messageLen);
+  } else {
+    call->section.reset(::CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
+                                             messageLen, nullptr));
+    if (call->section) {
+      win::UniqueMappedView view(
+          ::MapViewOfFile(call->section.get(), FILE_MAP_WRITE, 0, 0, messageLen));
+      if (view) std::memcpy(view.get(), message, messageLen);
+    }
+    call->clientView.Length = sizeof(call->clientView);
+    call->clientView.SectionHandle = call->section.get();
+    call->clientView.ViewSize = messageLen;
+    call->serverView.Length = sizeof(call->serverView);
+    call->serverView.ViewSize = messageLen;
+  }
+
+  call->connect = win::Entries().ntConnectPort;
+  if (!call->connect) return false;
+  call->name = {static_cast<USHORT>(call->portName.size() * sizeof(wchar_t)),
+                static_cast<USHORT>((call->portName.size() + 1) * sizeof(wchar_t)),
+                &call->portName[0]};
+  const FinishedWork connected = RunWithin(std::move(call), kHandOverWaitMs);
+  if (!connected) return false;
   // The receiver's process id is the only sign of a hand-over; the status may be a refusal.
-  const uint32_t receiverId = info.receiverProcessId();
+  const uint32_t receiverId = connected.As<PendingConnect>().info.receiverProcessId();
   if (receiverId == 0) return false;
   if (answerLen != 0) receiverProcess.reset(::OpenProcess(SYNCHRONIZE, FALSE, receiverId));
   return true;
 }
 
 uint32_t OwnSessionId() {
-  const auto query = win::Entries().processIdToSessionId;
+  using Fn = BOOL(WINAPI*)(DWORD, DWORD*);
+  static const Fn query = win::FindEntry<Fn>(L"kernel32", "ProcessIdToSessionId");
   DWORD session = 0;
   if (!query || !query(::GetCurrentProcessId(), &session)) return 0;
   return session;

@@ -34,6 +34,50 @@ bool ReadPast(HANDLE pipe, uint32_t length) {
 
 }  // namespace
 
+// What the reading thread uses, held by the receiver and the thread: it outlives the receiver
+// when the thread is left reading.
+struct PipeReceiver::Reader {
+  volatile LONG references = 2;
+  volatile LONG stopped = 0;
+  std::string channel;
+  TIpcCallback handler;
+  win::UniqueFileHandle readEnd;
+};
+
+namespace {
+
+void Release(PipeReceiver::Reader* reader) {
+  if (::InterlockedDecrement(&reader->references) == 0) delete reader;
+}
+
+void ReadFrames(PipeReceiver::Reader& reader) {
+  std::vector<uint8_t> message;
+  const HANDLE pipe = reader.readEnd.get();
+  for (;;) {
+    uint8_t packed[kFrameHeaderSize];
+    if (!ReadWhole(pipe, packed, sizeof(packed))) return;
+    const FrameHeader frame = FrameHeader::Parse(packed);
+    if (frame.messageLen > PipeReceiver::kLargestMessage) {
+      if (!ReadPast(pipe, frame.messageLen)) return;
+      continue;
+    }
+    message.assign(frame.messageLen, 0);
+    if (!ReadWhole(pipe, message.data(), frame.messageLen)) return;
+    if (reader.stopped) return;
+    ServeMessage(reader.channel, AnswerBaseName(reader.channel, frame.counter), frame.sessionId,
+                 message.data(), frame.messageLen, frame.answerLen, reader.handler);
+  }
+}
+
+DWORD WINAPI ReadOnThread(void* parameter) {
+  auto* reader = static_cast<PipeReceiver::Reader*>(parameter);
+  ReadFrames(*reader);
+  Release(reader);
+  return 0;
+}
+
+}  // namespace
+
 void ServeMessage(std::string_view channel, std::string_view answerBaseName,
                   uint32_t senderSessionId, const uint8_t* message, uint32_t messageLen,
                   uint32_t answerLen, const TIpcCallback& handler) {
@@ -93,8 +137,14 @@ bool PipeReceiver::Start() {
     Stop();
     return false;
   }
-  reader_.reset(::CreateThread(nullptr, 0, &PipeReceiver::ReaderThread, this, 0, nullptr));
-  if (!reader_) {
+  reader_ = new Reader;
+  reader_->channel = channel_;
+  reader_->handler = handler_;
+  reader_->readEnd = std::move(readEnd_);
+  DWORD threadId = 0;
+  readerThread_.reset(::CreateThread(nullptr, 0, ReadOnThread, reader_, 0, &threadId));
+  if (!readerThread_) {
+    Release(reader_);
     Stop();
     return false;
   }
@@ -113,36 +163,16 @@ void PipeReceiver::Stop() {
   // Our write end is the pipe's last lasting writer: closing it ends the reader's ReadFile
   // once the frames in the pipe are read.
   writeEnd_.reset();
-  if (reader_) {
-    ::WaitForSingleObject(reader_.get(), INFINITE);
-    reader_.reset();
+  if (readerThread_ && ::WaitForSingleObject(readerThread_.get(), kStopWaitMs) != WAIT_OBJECT_0) {
+    ::InterlockedExchange(&reader_->stopped, 1);
   }
+  readerThread_.reset();
+  if (reader_) Release(reader_);
+  reader_ = nullptr;
   header_.reset();
   map_.reset();
   mutex_.reset();
   readEnd_.reset();
-}
-
-DWORD WINAPI PipeReceiver::ReaderThread(void* self) {
-  static_cast<PipeReceiver*>(self)->ReadFrames();
-  return 0;
-}
-
-void PipeReceiver::ReadFrames() {
-  std::vector<uint8_t> message;
-  for (;;) {
-    uint8_t packed[kFrameHeaderSize];
-    if (!ReadWhole(readEnd_.get(), packed, sizeof(packed))) return;
-    const FrameHeader frame = FrameHeader::Parse(packed);
-    if (frame.messageLen > kLargestMessage) {
-      if (!ReadPast(readEnd_.get(), frame.messageLen)) return;
-      continue;
-    }
-    message.assign(frame.messageLen, 0);
-    if (!ReadWhole(readEnd_.get(), message.data(), frame.messageLen)) return;
-    ServeMessage(channel_, AnswerBaseName(channel_, frame.counter), frame.sessionId, message.data(),
-                 frame.messageLen, frame.answerLen, handler_);
-  }
 }
 
 }  // namespace ipc

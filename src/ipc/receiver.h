@@ -37,16 +37,18 @@ class PipeReceiver {
 
   // False when the objects cannot be made or another receiver owns the channel already.
   bool Start();
-  // Stops reading once the frames already written are served.
+  // Stops reading once the frames already written are served. A sender that keeps its copy
+  // of the pipe open keeps the reader waiting: after kStopWaitMs it is left to end by itself
+  // and serves nothing more.
   void Stop();
 
   // Longer messages are read past and not served.
   static constexpr uint32_t kLargestMessage = 16 * 1024 * 1024;
+  static constexpr DWORD kStopWaitMs = 30000;
+
+  struct Reader;  // the reading thread's share
 
  private:
-  static DWORD WINAPI ReaderThread(void* self);
-  void ReadFrames();
-
   std::string channel_;
   TIpcCallback handler_;
   win::UniqueKernelHandle mutex_;
@@ -54,7 +56,8 @@ class PipeReceiver {
   win::UniqueMappedView header_;
   win::UniqueFileHandle readEnd_;
   win::UniqueFileHandle writeEnd_;
-  win::UniqueKernelHandle reader_;
+  win::UniqueKernelHandle readerThread_;
+  Reader* reader_ = nullptr;  // shared with the reading thread
 };
 
 }  // namespace ipc

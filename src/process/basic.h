@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "process/interfaces.h"
+#include "win/critical_section.h"
 
 namespace process {
 
@@ -21,29 +22,8 @@ struct TBasicItemInfo {
   TChangeType LastChangeType = lctNew;
 };
 
-class CriticalSection {
- public:
-  CriticalSection() { ::InitializeCriticalSection(&section_); }
-  ~CriticalSection() { ::DeleteCriticalSection(&section_); }
-  CriticalSection(const CriticalSection&) = delete;
-  CriticalSection& operator=(const CriticalSection&) = delete;
-  void Enter() { ::EnterCriticalSection(&section_); }
-  void Leave() { ::LeaveCriticalSection(&section_); }
-
- private:
-  CRITICAL_SECTION section_;
-};
-
-class SectionLock {
- public:
-  explicit SectionLock(CriticalSection& section) : section_(section) { section_.Enter(); }
-  ~SectionLock() { section_.Leave(); }
-  SectionLock(const SectionLock&) = delete;
-  SectionLock& operator=(const SectionLock&) = delete;
-
- private:
-  CriticalSection& section_;
-};
+using win::CriticalSection;
+using win::SectionLock;
 
 // Root of every object: reference count, validity and the last error.
 class TIBasic : public virtual IBasic {

@@ -29,6 +29,9 @@ class TIProcess : public TIKernelObj, public virtual IProcess {
   uint32_t FSession = 0;
   bool FSessionDone = false;
   int32_t FStore = 0;  // requests to keep the open handle; none in this program
+  // The creation time the process table gave; 0 for an object made from an id alone. A new
+  // handle must open the process created then, not one that took its id since.
+  uint64_t FCreateTime = 0;
   Ptr<IProcess> FParentProcess;
 };
 

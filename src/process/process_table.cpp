@@ -13,6 +13,7 @@ namespace {
 
 // Offsets in the records as a 32-bit process sees them.
 constexpr size_t kEntryNextOffset = 0;
+constexpr size_t kEntryCreateTime = 32;
 constexpr size_t kEntryNameLength = 56;
 constexpr size_t kEntryNameBuffer = 60;
 constexpr size_t kEntryProcessId = 68;
@@ -83,6 +84,13 @@ LONG QueryProcessTable(std::vector<unsigned char>* buffer) {
 
 }  // namespace
 
+bool IsListedProcess(HANDLE process, uint64_t createTime) {
+  FILETIME created, exited, kernel, user;
+  if (!::GetProcessTimes(process, &created, &exited, &kernel, &user)) return false;
+  return (static_cast<uint64_t>(created.dwHighDateTime) << 32 | created.dwLowDateTime) ==
+         createTime;
+}
+
 std::string ReadProcessImagePath(HANDLE process) {
   const std::string unknown = "?";
   const auto queryInformation = ntdll::QueryInformationProcess();
@@ -124,13 +132,17 @@ uint32_t EnumerateProcessTable(const std::function<void(const ProcessTableEntry&
     found.id = ntdll::Read32(entry, kEntryProcessId);
     found.parentId = ntdll::Read32(entry, kEntryParentId);
     found.session = ntdll::Read32(entry, kEntrySession);
+    found.createTime = static_cast<uint64_t>(ntdll::Read32(entry, kEntryCreateTime + 4)) << 32 |
+                       ntdll::Read32(entry, kEntryCreateTime);
     const uintptr_t nameAddress = ntdll::Read32(entry, kEntryNameBuffer);
     if (nameAddress == 0) {
       found.name = "[System Process]";
     } else {
       found.name = "?";
       win::UniqueKernelHandle process(::OpenProcess(kOpenForPath, FALSE, found.id));
-      if (process && LayoutIs32Bit(process.get(), selfUnderWow64)) {
+      // A process that took the listed one's id since the snapshot does not lend it its name.
+      if (process && LayoutIs32Bit(process.get(), selfUnderWow64) &&
+          IsListedProcess(process.get(), found.createTime)) {
         found.name = ReadProcessImagePath(process.get());
       }
       if (found.name == "?") {

@@ -12,12 +12,18 @@ struct ProcessTableEntry {
   uint32_t id;
   uint32_t parentId;
   uint32_t session;
-  std::string name;  // full image path, else the table's file name, or "[System Process]"
+  uint64_t createTime;  // 100 ns units since 1601, as the table gives it
+  std::string name;     // full image path, else the table's file name, or "[System Process]"
 };
 
 // Walks a snapshot of the native process table, in its order. Returns 0, or the status code
 // of the query that failed (then nothing was walked).
 uint32_t EnumerateProcessTable(const std::function<void(const ProcessTableEntry&)>& onEntry);
+
+// Whether an opened process is the one the table listed: a process id may have been given to
+// a new process since the snapshot, the creation time tells them apart. The handle needs the
+// query-information right (limited, on Vista and later).
+bool IsListedProcess(HANDLE process, uint64_t createTime);
 
 // The full image path from the process's own parameters, or "?" when it cannot be read.
 // The handle needs the query-information and read-memory rights.

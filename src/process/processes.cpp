@@ -47,12 +47,12 @@ void TIProcesses::RefreshItems() {
     ~EndRefreshOnExit() { list->EndRefresh(); }
   } endRefresh{this};
   const uint32_t status = EnumerateProcessTable([this](const ProcessTableEntry& entry) {
-    MatchAndAdd(entry.id, entry.parentId, entry.session, entry.name);
+    MatchAndAdd(entry.id, entry.parentId, entry.session, entry.createTime, entry.name);
   });
   if (status != 0) SetLastError(status, "");
 }
 
-void TIProcesses::MatchAndAdd(uint32_t id, uint32_t parentId, uint32_t session,
+void TIProcesses::MatchAndAdd(uint32_t id, uint32_t parentId, uint32_t session, uint64_t createTime,
                               const std::string& name) {
   if (!FAll && !NameMatches(FExeFile, name)) return;
   // A process that is its own parent would hold itself alive.
@@ -65,12 +65,13 @@ void TIProcesses::MatchAndAdd(uint32_t id, uint32_t parentId, uint32_t session,
     if (!process) continue;
     TBasicItemInfo* info = FItemInfos[static_cast<size_t>(i)];
     if ((process->FParentProcess || !hasParent) && process->FExeFile == name &&
-        process->FSession == session) {
+        process->FSession == session && process->FCreateTime == createTime) {
       info->LastChangeType = lctUnchanged;
     } else {
       if (hasParent) process->FParentProcess = FindOrCreateProcess(parentId);
       process->FExeFile = name;
       process->FSession = session;
+      process->FCreateTime = createTime;
       info->LastChangeType = lctChanged;
     }
     return;
@@ -82,6 +83,7 @@ void TIProcesses::MatchAndAdd(uint32_t id, uint32_t parentId, uint32_t session,
   fields->FExeFile = name;
   fields->FSession = session;
   fields->FSessionDone = true;
+  fields->FCreateTime = createTime;
   AddItem(Ptr<IProcess>(process));
 }
 

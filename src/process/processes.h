@@ -26,7 +26,8 @@ class TIProcesses : public TIList, public virtual IProcesses {
   void* Provides(REFIID iid) override;
 
  private:
-  void MatchAndAdd(uint32_t id, uint32_t parentId, uint32_t session, const std::string& name);
+  void MatchAndAdd(uint32_t id, uint32_t parentId, uint32_t session, uint64_t createTime,
+                   const std::string& name);
 
   bool FAll = false;
   std::string FExeFile;

@@ -1,8 +1,26 @@
 #include "process/handle.h"
 #include "process/process.h"
+#include "process/process_table.h"
 #include "process/processes.h"
+#include "win/unique_handle.h"
 
 namespace process {
+
+namespace {
+
+constexpr DWORD kProcessQueryLimitedInformation = 0x1000;  // Vista and later
+
+// GetProcessTimes needs the query right; Vista and later accept the limited one.
+DWORD QueryRight() {
+  static const bool vistaOrLater = [] {
+    OSVERSIONINFOW info = {};
+    info.dwOSVersionInfoSize = sizeof(info);
+    return ::GetVersionExW(&info) && info.dwMajorVersion >= 6;
+  }();
+  return vistaOrLater ? kProcessQueryLimitedInformation : PROCESS_QUERY_INFORMATION;
+}
+
+}  // namespace
 
 Ptr<IHandle> TIProcess::GetHandle2(uint32_t access) {
   if (!CheckValid()) {
@@ -16,9 +34,18 @@ Ptr<IHandle> TIProcess::GetHandle2(uint32_t access) {
       FHandle->GetOwnerProcess()->GetID() == ::GetCurrentProcessId()) {
     return FHandle;
   }
+  // A listed process is confirmed by its creation time, which takes the right to query it.
+  const DWORD openAccess = FCreateTime != 0 ? access | QueryRight() : access;
+  win::UniqueKernelHandle opened(::OpenProcess(openAccess, TRUE, GetID()));
+  if (opened && FCreateTime != 0 && !IsListedProcess(opened.get(), FCreateTime)) {
+    // The listed process has ended and its id now names another: as if it could not be opened.
+    opened.reset();
+    ::SetLastError(ERROR_INVALID_PARAMETER);
+  }
   Ptr<IHandle> handle;
-  if (HANDLE opened = ::OpenProcess(access, TRUE, GetID())) {
-    handle = Make<TIHandle>(true, 0, "", ::GetCurrentProcessId(), opened, true, otProcess);
+  if (opened) {
+    handle =
+        Make<TIHandle>(true, 0, "", ::GetCurrentProcessId(), opened.release(), true, otProcess);
   } else {
     const DWORD error = ::GetLastError();
     SetLastError(error, "");

@@ -4,29 +4,26 @@
 
 namespace win {
 
-// The program's lock: std::mutex would need the posix thread model's runtime.
+// The program's lock: the win32 thread model of the shipped program has no std::mutex.
 class CriticalSection {
  public:
-  CriticalSection() noexcept { ::InitializeCriticalSection(&section_); }
+  CriticalSection() { ::InitializeCriticalSection(&section_); }
   ~CriticalSection() { ::DeleteCriticalSection(&section_); }
   CriticalSection(const CriticalSection&) = delete;
   CriticalSection& operator=(const CriticalSection&) = delete;
-
-  void Enter() noexcept { ::EnterCriticalSection(&section_); }
-  void Leave() noexcept { ::LeaveCriticalSection(&section_); }
+  void Enter() { ::EnterCriticalSection(&section_); }
+  void Leave() { ::LeaveCriticalSection(&section_); }
 
  private:
   CRITICAL_SECTION section_;
 };
 
-class CriticalSectionLock {
+class SectionLock {
  public:
-  explicit CriticalSectionLock(CriticalSection& section) noexcept : section_(section) {
-    section_.Enter();
-  }
-  ~CriticalSectionLock() { section_.Leave(); }
-  CriticalSectionLock(const CriticalSectionLock&) = delete;
-  CriticalSectionLock& operator=(const CriticalSectionLock&) = delete;
+  explicit SectionLock(CriticalSection& section) : section_(section) { section_.Enter(); }
+  ~SectionLock() { section_.Leave(); }
+  SectionLock(const SectionLock&) = delete;
+  SectionLock& operator=(const SectionLock&) = delete;
 
  private:
   CriticalSection& section_;

@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstring>
+#include <future>
 #include <string>
 #include <thread>
 #include <vector>
@@ -121,6 +123,38 @@ TEST(PipeCarrierTest, AQueueMapSmallerThanTheHeaderGivesFalse) {
   win::UniqueKernelHandle map = ipc::CreateNamedMap(ipc::QueueMapName(channel), 16);
   ASSERT_TRUE(map);
   EXPECT_FALSE(SendByPipe(channel, "abcd", 4));
+}
+
+TEST(PipeCarrierTest, AQueueMutexKeptElsewhereGivesFalseWithinTheBound) {
+  // Any account may open the queue mutex: one that keeps it must not hold the sender for good.
+  const std::string channel = UniqueChannel("kept");
+  HandMadeQueue queue(channel, 0);
+  ASSERT_TRUE(queue.ok());
+  const win::UniqueKernelHandle taken(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+  const win::UniqueKernelHandle release(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+  std::thread keeper([&] {
+    const win::UniqueKernelHandle mutex = ipc::CreateNamedMutex(ipc::QueueMutexName(channel));
+    if (::WaitForSingleObject(mutex.get(), 10000) != WAIT_OBJECT_0) return;
+    ::SetEvent(taken.get());
+    ::WaitForSingleObject(release.get(), 60000);
+    ::ReleaseMutex(mutex.get());
+  });
+  ASSERT_EQ(::WaitForSingleObject(taken.get(), 10000), WAIT_OBJECT_0);
+  const DWORD start = ::GetTickCount();
+  auto sent = std::async(std::launch::async, [&channel] { return SendByPipe(channel, "late", 4); });
+  const bool returned = sent.wait_for(std::chrono::milliseconds(ipc::kHandOverWaitMs + 10000)) ==
+                        std::future_status::ready;
+  const DWORD elapsedMs = ::GetTickCount() - start;
+  ::SetEvent(release.get());
+  keeper.join();
+  ASSERT_TRUE(returned) << "still waiting for the queue mutex";
+  EXPECT_FALSE(sent.get());
+  EXPECT_GE(elapsedMs + 100, ipc::kHandOverWaitMs);
+  // The late send goes on by itself and gives the mutex back.
+  const win::UniqueKernelHandle mutex = ipc::CreateNamedMutex(ipc::QueueMutexName(channel));
+  EXPECT_EQ(::WaitForSingleObject(mutex.get(), 10000), WAIT_OBJECT_0);
+  ::ReleaseMutex(mutex.get());
+  EXPECT_EQ(queue.ReadAvailable().size(), ipc::kFrameHeaderSize + 4);
 }
 
 struct Received {

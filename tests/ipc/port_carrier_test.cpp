@@ -5,7 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstring>
+#include <future>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -68,6 +70,7 @@ TEST_P(PortMessageLengthTest, UpTo240InlineAboveInASectionOfExactlyThatSize) {
   EXPECT_EQ(call.info.sessionId(), session);
   EXPECT_EQ(call.message, message);
   EXPECT_TRUE(call.portHandle) << "a connected port is handed back";
+  EXPECT_TRUE(standIn.PortClosed(0)) << "and closed at once";
 
   std::vector<uint8_t> dataArea(call.info.data(), call.info.data() + ipc::kInlineLimit);
   std::vector<uint8_t> expected(ipc::kInlineLimit, 0);
@@ -164,6 +167,42 @@ TEST(PortCarrierTest, WinesOwnConnectCallFindsNoPort) {
                               30000, false));
 }
 
+double ElapsedMs(const LARGE_INTEGER& since) {
+  LARGE_INTEGER now, frequency;
+  ::QueryPerformanceCounter(&now);
+  ::QueryPerformanceFrequency(&frequency);
+  return 1000.0 * static_cast<double>(now.QuadPart - since.QuadPart) /
+         static_cast<double>(frequency.QuadPart);
+}
+
+// Generous: the figure itself is reported by the test's own duration.
+constexpr double kSlackMs = 10000;
+
+TEST(PortCarrierTest, AReceiverThatNeverCompletesTheConnectGivesFalseWithinTheBound) {
+  testenv::PortStandIn standIn;
+  const std::string channel = UniqueChannel("hung");
+  testenv::PortStandIn::Port port;
+  port.holdsCalls = true;
+  standIn.Open(channel, port);
+  LARGE_INTEGER start;
+  ::QueryPerformanceCounter(&start);
+  auto sent =
+      std::async(std::launch::async, [&channel] { return SendByPort(channel, Pattern(8)); });
+  const bool returned =
+      sent.wait_for(std::chrono::milliseconds(static_cast<int>(ipc::kHandOverWaitMs + kSlackMs))) ==
+      std::future_status::ready;
+  const double elapsedMs = ElapsedMs(start);
+  // The held call now returns into a sender that has gone: its late port must be closed.
+  standIn.ReleaseHeldCalls();
+  ASSERT_TRUE(returned) << "still waiting for the connect";
+  EXPECT_FALSE(sent.get());
+  EXPECT_GE(elapsedMs, ipc::kHandOverWaitMs - 100.0);
+  ASSERT_TRUE(standIn.AllCallsReturned(10000));
+  ASSERT_EQ(standIn.Connects().size(), 1u);
+  for (int i = 0; i < 1000 && !standIn.PortClosed(0); ++i) ::Sleep(10);
+  EXPECT_TRUE(standIn.PortClosed(0));
+}
+
 void Echo(std::string_view, const uint8_t* message, uint32_t length, uint8_t* answer,
           uint32_t answerLen) {
   for (uint32_t i = 0; i < answerLen && i < length; ++i) answer[i] = message[i];
@@ -194,5 +233,34 @@ INSTANTIATE_TEST_SUITE_P(Receivers, PortAnswerTest, ::testing::Values(0u, 0xFFFF
                          [](const ::testing::TestParamInfo<DWORD>& info) {
                            return info.param ? "ProcessCannotBeOpened" : "OwnProcess";
                          });
+
+TEST(PortCarrierTest, AReceiverWhoseEndCannotBeSeenGetsABoundedAnswerWait) {
+  // Its process cannot be opened: had it ended after taking the message up, an unlimited wait
+  // on the answer events alone would never end.
+  const win::UniqueKernelHandle release(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+  testenv::PortStandIn standIn;
+  const std::string channel = UniqueChannel("mute");
+  testenv::PortStandIn::Port port;
+  port.receiverProcessId = 0xFFFFFFF0;
+  const HANDLE releaseEvent = release.get();
+  port.handler = [releaseEvent](std::string_view, const uint8_t*, uint32_t, uint8_t*, uint32_t) {
+    ::WaitForSingleObject(releaseEvent, 60000);
+  };
+  standIn.Open(channel, port);
+  LARGE_INTEGER start;
+  ::QueryPerformanceCounter(&start);
+  auto sent = std::async(std::launch::async, [&channel] {
+    uint8_t answer[4] = {};
+    return ipc::DeliverBy(ipc::Carrier::Port, channel, "abcd", 4, answer, 4, INFINITE, false);
+  });
+  const auto limit = ipc::kFirstAnswerWaitMs + ipc::kUnwatchedAnswerWaitMs + kSlackMs;
+  const bool returned = sent.wait_for(std::chrono::milliseconds(static_cast<int>(limit))) ==
+                        std::future_status::ready;
+  const double elapsedMs = ElapsedMs(start);
+  ::SetEvent(releaseEvent);
+  ASSERT_TRUE(returned) << "still waiting for the answer";
+  EXPECT_FALSE(sent.get());
+  EXPECT_GE(elapsedMs, ipc::kUnwatchedAnswerWaitMs - 100.0);
+}
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -10,6 +11,7 @@
 #include "process/lookup.h"
 #include "support/sleepers.h"
 #include "support/test_env.h"
+#include "win/entry_points.h"
 
 namespace {
 
@@ -82,5 +84,68 @@ TEST_F(TerminateTest, EndsWithTheGivenCodeAndReusesTheCachedHandle) {
   EXPECT_EQ(found->GetHandle(), cached);
   EXPECT_EQ(found->GetHandle()->GetHandle(), value);
 }
+
+// The process table, replaced: the entry of one process id claims an earlier creation time and
+// the name "TW6Log.exe", as the entry of a logger that has ended and whose id a new process has
+// taken since.
+DWORD g_reusedId = 0;
+decltype(win::EntryPoints::ntQuerySystemInformation) g_realQuery = nullptr;
+
+LONG WINAPI ReusedIdQuery(ULONG infoClass, void* buffer, ULONG size, ULONG* returned) {
+  const LONG status = g_realQuery(infoClass, buffer, size, returned);
+  if (infoClass != 5 || status != 0 || !buffer) return status;
+  auto* entry = static_cast<unsigned char*>(buffer);
+  for (;;) {
+    DWORD id, next;
+    std::memcpy(&id, entry + 68, 4);
+    if (id == g_reusedId) {
+      uint64_t created;
+      std::memcpy(&created, entry + 32, 8);
+      created -= 10000000;  // one second
+      std::memcpy(entry + 32, &created, 8);
+      const wchar_t name[] = L"TW6Log.exe";
+      const USHORT nameBytes = sizeof(name) - sizeof(wchar_t);
+      USHORT length;
+      wchar_t* text;
+      std::memcpy(&length, entry + 56, 2);
+      std::memcpy(&text, entry + 60, 4);
+      if (text && length >= nameBytes) {
+        std::memcpy(text, name, nameBytes);
+        std::memcpy(entry + 56, &nameBytes, 2);
+      }
+    }
+    std::memcpy(&next, entry, 4);
+    if (next == 0) return status;
+    entry += next;
+  }
+}
+
+// A 32-bit process's image path can be read; a 64-bit one under WOW64 is known by the table.
+class ReusedIdTest : public TerminateTest, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(ReusedIdTest, AListedEntryWhoseIdNowNamesAnotherProcessLeavesThatProcessRunning) {
+  if (GetParam() && !testenv::IsWow64()) GTEST_SKIP() << "no 64-bit processes here";
+  testenv::ChildProcess stranger = testenv::StartSleeperAs(a_ / L"Stranger.exe", GetParam());
+  ASSERT_TRUE(stranger.started());
+  g_reusedId = stranger.id();
+  g_realQuery = win::Entries().ntQuerySystemInformation;
+  win::Entries().ntQuerySystemInformation = ReusedIdQuery;
+  const Ptr<IProcesses> list = process::FindProcesses("TW6Log.exe");
+  win::Entries().ntQuerySystemInformation = g_realQuery;
+
+  ASSERT_EQ(list->GetItemCount(), 1);
+  const Ptr<IProcess> listed = list->GetItem(0);
+  EXPECT_EQ(listed->GetID(), stranger.id());
+  EXPECT_EQ(listed->GetExeFile(), "TW6Log.exe") << "the table's name, not the newcomer's";
+  EXPECT_FALSE(list->Terminate(0));
+  EXPECT_EQ(listed->GetLastErrorNo(), static_cast<uint32_t>(ERROR_INVALID_PARAMETER));
+  EXPECT_FALSE(listed->GetHandle());
+  EXPECT_EQ(stranger.Wait(2000), static_cast<DWORD>(STILL_ACTIVE));
+}
+
+INSTANTIATE_TEST_SUITE_P(Bitness, ReusedIdTest, ::testing::Bool(),
+                         [](const ::testing::TestParamInfo<bool>& info) {
+                           return info.param ? "X64" : "X86";
+                         });
 
 }  // namespace

@@ -1,5 +1,7 @@
 #include "support/port_stand_in.h"
 
+#include <chrono>
+#include <cstdlib>
 #include <cstring>
 
 #include "ipc/names.h"
@@ -33,6 +35,9 @@ PortStandIn::PortStandIn() : saved_(win::Entries().ntConnectPort) {
 
 PortStandIn::~PortStandIn() {
   win::Entries().ntConnectPort = saved_;
+  ReleaseHeldCalls();
+  // A released call still writes through this object; it must not outlive it.
+  if (!AllCallsReturned(60000)) std::abort();
   active = nullptr;
   for (std::thread& server : servers_) server.join();
 }
@@ -45,6 +50,28 @@ void PortStandIn::Open(const std::string& channel, Port port) {
 std::vector<PortConnect> PortStandIn::Connects() {
   std::lock_guard<std::mutex> hold(lock_);
   return connects_;
+}
+
+void PortStandIn::ReleaseHeldCalls() {
+  std::lock_guard<std::mutex> hold(lock_);
+  released_ = true;
+  changed_.notify_all();
+}
+
+bool PortStandIn::PortClosed(size_t call) {
+  std::lock_guard<std::mutex> hold(lock_);
+  const auto found = portReadEnds_.find(call);
+  if (found == portReadEnds_.end()) return false;
+  DWORD available = 0;
+  // The pipe breaks once its write end, the handed-out port, is closed.
+  return !::PeekNamedPipe(found->second.get(), nullptr, 0, nullptr, &available, nullptr) &&
+         ::GetLastError() == ERROR_BROKEN_PIPE;
+}
+
+bool PortStandIn::AllCallsReturned(DWORD timeoutMs) {
+  std::unique_lock<std::mutex> hold(lock_);
+  return changed_.wait_for(hold, std::chrono::milliseconds(timeoutMs),
+                           [this] { return callsInProgress_ == 0; });
 }
 
 LONG NTAPI PortStandIn::Connect(PHANDLE port, win::NtUnicodeString* name, win::SecurityQos* qos,
@@ -80,21 +107,33 @@ LONG NTAPI PortStandIn::Connect(PHANDLE port, win::NtUnicodeString* name, win::S
   }
 
   std::unique_lock<std::mutex> hold(self.lock_);
+  ++self.callsInProgress_;
+  struct Returning {
+    PortStandIn& self;
+    ~Returning() {
+      --self.callsInProgress_;
+      self.changed_.notify_all();
+    }
+  } returning{self};
+  const size_t number = self.connects_.size();
+  self.connects_.push_back(call);
   const auto found = self.ports_.find(call.portName);
-  if (found == self.ports_.end()) {
-    self.connects_.push_back(call);
-    return kStatusObjectNameNotFound;
-  }
+  if (found == self.ports_.end()) return kStatusObjectNameNotFound;
   const std::string channel = found->second.first;
   const Port target = found->second.second;
+  if (target.holdsCalls) self.changed_.wait(hold, [&self] { return self.released_; });
   ipc::ConnectionInfo reply = call.info;
   reply.setReceiverProcessId(target.receiverProcessId);
   std::memcpy(connectionInfo, reply.bytes.data(), ipc::kConnectionInfoSize);
   if (target.status >= 0) {
-    call.portHandle = ::CreateEventW(nullptr, FALSE, FALSE, nullptr);
-    *port = call.portHandle;
+    HANDLE readEnd = nullptr;
+    HANDLE writeEnd = nullptr;
+    if (::CreatePipe(&readEnd, &writeEnd, nullptr, 0)) {
+      self.portReadEnds_[number].reset(readEnd);
+      self.connects_[number].portHandle = writeEnd;
+      *port = writeEnd;
+    }
   }
-  self.connects_.push_back(call);
   if (target.handler) {
     const std::string base =
         ipc::AnswerBaseName(channel, call.info.counter(), ::GetCurrentProcessId());

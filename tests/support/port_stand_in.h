@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <condition_variable>
 #include <cstdint>
 #include <map>
 #include <mutex>
@@ -12,6 +13,7 @@
 #include "ipc/receiver.h"
 #include "ipc/records.h"
 #include "win/nt_port.h"
+#include "win/unique_handle.h"
 
 namespace testenv {
 
@@ -33,19 +35,22 @@ struct PortConnect {
   ipc::ConnectionInfo info;      // as it came, before the stand-in wrote its process id
   std::vector<uint8_t> message;  // from the data area or from the client's section
   uint64_t sectionSize = 0;      // as the system reports it: whole pages
-  HANDLE portHandle = nullptr;   // handed back on success
+  HANDLE portHandle = nullptr;   // handed back on success: the write end of a pipe
 };
 
 // Wine has no LPC ports: this stand-in takes the native port-connect entry's place and plays the
 // receiver's side. For a port it knows it reads the connection information (or the client's
 // section), writes the configured process id back and returns the configured status; answers
 // are served on a thread of their own, as a receiver would. Unknown ports: "name not found".
+// A port that holds its calls keeps each connect call from returning until ReleaseHeldCalls,
+// as a hung receiver would; the destructor releases them and waits for them to return.
 class PortStandIn {
  public:
   struct Port {
     DWORD receiverProcessId = ::GetCurrentProcessId();
     LONG status = 0;
     ipc::TIpcCallback handler;  // may be empty
+    bool holdsCalls = false;
   };
 
   PortStandIn();
@@ -55,6 +60,11 @@ class PortStandIn {
 
   void Open(const std::string& channel, Port port);
   std::vector<PortConnect> Connects();
+  void ReleaseHeldCalls();
+  // Whether the caller has closed the port handle that call number `call` handed back.
+  bool PortClosed(size_t call);
+  // Waits (at most timeoutMs) until every connect call that entered has returned.
+  bool AllCallsReturned(DWORD timeoutMs);
 
  private:
   static LONG NTAPI Connect(PHANDLE port, win::NtUnicodeString* name, win::SecurityQos* qos,
@@ -64,8 +74,12 @@ class PortStandIn {
 
   win::NtConnectPortFn saved_;
   std::mutex lock_;
+  std::condition_variable changed_;
+  bool released_ = false;
+  int callsInProgress_ = 0;
   std::map<std::wstring, std::pair<std::string, Port>> ports_;
   std::vector<PortConnect> connects_;
+  std::map<size_t, win::UniqueFileHandle> portReadEnds_;  // by call number
   std::vector<std::thread> servers_;
 };
 
