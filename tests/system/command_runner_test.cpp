@@ -90,7 +90,9 @@ TEST_F(CommandRunnerTest, TheChildIsHiddenInAConsoleOfItsOwn) {
   EXPECT_EQ(show, static_cast<DWORD>(SW_HIDE)) << logged;
   EXPECT_EQ(visible, "0") << logged;
   EXPECT_EQ(console, "1") << logged;
-  if (titled) EXPECT_NE(title, ours) << logged;
+  if (titled) {
+    EXPECT_NE(title, ours) << logged;
+  }
 }
 
 }  // namespace
