@@ -2,25 +2,14 @@
 
 #include <windows.h>
 
-#include <memory>
+#include <string>
+#include <vector>
 
 #include "disk/native_dir.h"
 
 namespace disk {
 
 namespace {
-
-struct Folder {
-  win::UniqueFileHandle handle;
-  std::wstring path;  // as the caller named it, ending in a backslash
-};
-using FolderPtr = std::shared_ptr<const Folder>;
-
-// A file of the gathered list: its folder stays open until the list is freed.
-struct ListedFile {
-  FolderPtr folder;
-  native::Entry entry;
-};
 
 ListedFolderHook listedFolderHook = nullptr;
 
@@ -54,125 +43,141 @@ bool MatchesMask(const std::wstring& name, std::wstring_view mask) {
   return Matches(Upper(name).c_str(), Upper(std::wstring(mask)).c_str());
 }
 
-FolderPtr OpenChild(const Folder& parent, const native::Entry& entry, native::Purpose purpose) {
-  if (listedFolderHook) listedFolderHook(parent.path, entry.name);
-  win::UniqueFileHandle handle = native::OpenListedFolder(parent.handle.get(), entry, purpose);
-  if (!handle) return nullptr;
-  return std::make_shared<const Folder>(
-      Folder{std::move(handle), parent.path + entry.name + L"\\"});
-}
-
-// Removing a directory link removes the link, never its target.
-void RemoveLink(const Folder& parent, const native::Entry& entry) {
-  win::UniqueFileHandle link = native::OpenLink(parent.handle.get(), entry);
-  if (link) native::MarkForDeletion(link.get());
-}
-
 // Opens the top folder: the path above the last `levels` folders is trusted, each of those is
 // opened relative to the one before and checked, the way entries inside the tree are.
-FolderPtr OpenTop(std::wstring_view folder, int levels, native::Purpose purpose) {
+win::UniqueFileHandle OpenTop(std::wstring_view folder, int levels, native::Purpose purpose) {
   std::wstring path(folder);
   while (!path.empty() && path.back() == L'\\') path.pop_back();
   std::vector<std::wstring> names;
   size_t cut = path.size();
   for (int level = 0; level < levels; ++level) {
     const size_t slash = path.find_last_of(L'\\', cut == 0 ? 0 : cut - 1);
-    if (slash == std::wstring::npos || slash == 0) return nullptr;
+    if (slash == std::wstring::npos || slash == 0) return {};
     names.insert(names.begin(), path.substr(slash + 1, cut - slash - 1));
     cut = slash;
   }
   win::UniqueFileHandle handle = native::OpenFolderByPath(path.substr(0, cut));
   for (size_t i = 0; handle && i < names.size(); ++i) {
     native::Entry entry;
-    if (!native::FindEntry(handle.get(), names[i], entry)) return nullptr;
+    if (!native::FindEntry(handle.get(), names[i], entry)) return {};
     const bool top = i + 1 == names.size();
     handle = native::OpenListedFolder(handle.get(), entry, top ? purpose : native::Purpose::List);
   }
-  if (!handle) return nullptr;
-  return std::make_shared<const Folder>(Folder{std::move(handle), path + L"\\"});
+  return handle;
 }
 
-void ListFiles(const FolderPtr& folder, std::wstring_view mask, std::vector<ListedFile>& files) {
-  const std::vector<native::Entry> entries = native::ListFolder(folder->handle.get());
-  // The list keeps its folders open until the files are deleted, but not their listing data.
-  FolderPtr kept;
-  for (const native::Entry& entry : entries) {
-    if (entry.IsFolder() || !MatchesMask(entry.name, mask)) continue;
-    if (!kept) {
-      win::UniqueFileHandle again = native::Reopen(folder->handle.get());
-      kept =
-          again ? std::make_shared<const Folder>(Folder{std::move(again), folder->path}) : folder;
+enum class FileStep { None, Delete, List };
+
+struct Walk {
+  FileStep files = FileStep::None;
+  bool removeFolders = false;  // every folder below the top, bottom-up, and links to folders
+  bool removeTop = false;
+  std::wstring_view mask = L"*.*";
+  std::vector<std::wstring>* list = nullptr;
+};
+
+// One open folder of the walk; its reader keeps the place of the folder's listing while a
+// subfolder is walked.
+struct Frame {
+  win::UniqueFileHandle handle;
+  native::FolderReader reader;
+  size_t pathLength = 0;
+};
+
+// A folder's own files, before its subfolders are walked.
+void VisitFiles(Frame& frame, const Walk& walk, const std::wstring& path,
+                native::Deleter& deleter) {
+  native::Entry entry;
+  while (frame.reader.Next(frame.handle.get(), entry)) {
+    if (entry.IsFolder() || !MatchesMask(entry.name, walk.mask)) continue;
+    if (walk.files == FileStep::List) {
+      walk.list->push_back(path + entry.name);
+      continue;
     }
-    files.push_back({kept, entry});
+    // A file link goes itself, as a folder link does.
+    win::UniqueFileHandle file = entry.IsLink() ? native::OpenLink(frame.handle.get(), entry)
+                                                : native::OpenListedFile(frame.handle.get(), entry);
+    // Attributes stay as they are: a read-only file is not deleted.
+    if (file) deleter.Delete(file.get());
   }
-  for (const native::Entry& entry : entries) {
-    if (!IsWalkedFolder(entry)) continue;
-    if (FolderPtr child = OpenChild(*folder, entry, native::Purpose::List)) {
-      ListFiles(child, mask, files);
-    }
-  }
+  frame.reader.Restart();
 }
 
-void RemoveTree(const Folder& folder) {
-  for (const native::Entry& entry : native::ListFolder(folder.handle.get())) {
+// Depth first with an explicit stack of open folders, so that neither the stack nor the memory
+// grows faster than the depth: a user who may write below the data folder can make it deep.
+void WalkTree(win::UniqueFileHandle top, std::wstring_view topPath, const Walk& walk) {
+  if (!top) return;
+  const native::Purpose purpose =
+      walk.removeFolders ? native::Purpose::Remove : native::Purpose::List;
+  native::Deleter deleter;
+  // The current folder's path, only for the list and the test hook.
+  std::wstring path(topPath);
+  while (!path.empty() && path.back() == L'\\') path.pop_back();
+  path += L'\\';
+  std::vector<Frame> stack;
+  stack.push_back(Frame{std::move(top), {}, path.size()});
+  if (walk.files != FileStep::None) VisitFiles(stack.back(), walk, path, deleter);
+  while (!stack.empty()) {
+    native::Entry entry;
+    const HANDLE folder = stack.back().handle.get();
+    if (!stack.back().reader.Next(folder, entry)) {
+      if (stack.size() > 1 ? walk.removeFolders : walk.removeTop) {
+        native::ClearAttributes(folder);
+        deleter.Delete(folder);
+      }
+      stack.pop_back();
+      if (!stack.empty()) path.resize(stack.back().pathLength);
+      continue;
+    }
     if (!IsWalkedFolder(entry)) continue;
     if (entry.IsLink()) {
-      RemoveLink(folder, entry);
-    } else if (FolderPtr child = OpenChild(folder, entry, native::Purpose::Remove)) {
-      RemoveTree(*child);
+      // Removing a directory link removes the link, never its target.
+      if (!walk.removeFolders) continue;
+      win::UniqueFileHandle link = native::OpenLink(folder, entry);
+      if (link) deleter.Delete(link.get());
+      continue;
     }
+    if (listedFolderHook) listedFolderHook(path, entry.name);
+    win::UniqueFileHandle child = native::OpenListedFolder(folder, entry, purpose);
+    if (!child) continue;
+    path += entry.name;
+    path += L'\\';
+    stack.push_back(Frame{std::move(child), {}, path.size()});
+    if (walk.files != FileStep::None) VisitFiles(stack.back(), walk, path, deleter);
   }
-  native::ClearAttributes(folder.handle.get());
-  native::MarkForDeletion(folder.handle.get());
-}
-
-void RemoveSubfolders(const Folder& folder, int depth) {
-  for (const native::Entry& entry : native::ListFolder(folder.handle.get())) {
-    if (!IsWalkedFolder(entry)) continue;
-    if (entry.IsLink()) {
-      RemoveLink(folder, entry);
-    } else if (FolderPtr child = OpenChild(folder, entry, native::Purpose::Remove)) {
-      RemoveSubfolders(*child, depth + 1);
-    }
-  }
-  if (depth > 0) RemoveTree(folder);
 }
 
 }  // namespace
 
 void DeleteFilesInTree(std::wstring_view folder, int checkedLevels) {
-  FolderPtr top = OpenTop(folder, checkedLevels, native::Purpose::List);
-  if (!top) return;
-  std::vector<ListedFile> files;
-  ListFiles(top, L"*.*", files);
-  // Attributes stay as they are: a read-only file is not deleted.
-  for (const ListedFile& file : files) {
-    const HANDLE folder = file.folder->handle.get();
-    // A file link goes itself, as a folder link does.
-    win::UniqueFileHandle handle = file.entry.IsLink() ? native::OpenLink(folder, file.entry)
-                                                       : native::OpenListedFile(folder, file.entry);
-    if (handle) native::MarkForDeletion(handle.get());
-  }
-  files.clear();
-  RemoveSubfolders(*top, 0);
+  Walk walk;
+  walk.files = FileStep::Delete;
+  walk.removeFolders = true;
+  WalkTree(OpenTop(folder, checkedLevels, native::Purpose::List), folder, walk);
 }
 
 void RemoveFolderTree(std::wstring_view folder, int checkedLevels) {
-  if (FolderPtr top = OpenTop(folder, checkedLevels, native::Purpose::Remove)) RemoveTree(*top);
+  Walk walk;
+  walk.removeFolders = true;
+  walk.removeTop = true;
+  WalkTree(OpenTop(folder, checkedLevels, native::Purpose::Remove), folder, walk);
 }
 
 void ListFilesInTree(std::wstring_view folder, std::wstring_view mask,
                      std::vector<std::wstring>& list) {
-  FolderPtr top = OpenTop(folder, 1, native::Purpose::List);
-  if (!top) return;
-  std::vector<ListedFile> files;
-  ListFiles(top, mask, files);
-  for (const ListedFile& file : files) list.push_back(file.folder->path + file.entry.name);
+  Walk walk;
+  walk.files = FileStep::List;
+  walk.mask = mask;
+  walk.list = &list;
+  WalkTree(OpenTop(folder, 1, native::Purpose::List), folder, walk);
 }
 
 void RemoveSubfoldersInTree(std::wstring_view folder, int depth) {
+  Walk walk;
+  walk.removeFolders = true;
+  walk.removeTop = depth > 0;
   const native::Purpose purpose = depth > 0 ? native::Purpose::Remove : native::Purpose::List;
-  if (FolderPtr top = OpenTop(folder, 1, purpose)) RemoveSubfolders(*top, depth);
+  WalkTree(OpenTop(folder, 1, purpose), folder, walk);
 }
 
 void SetListedFolderHook(ListedFolderHook hook) { listedFolderHook = hook; }

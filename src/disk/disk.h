@@ -16,8 +16,9 @@
 // When one of them is a link, the passes do nothing.
 namespace disk {
 
-// Deletes every file below the folder, then every subfolder; the folder itself stays. Files keep
-// their attributes, so a read-only file stays, and so does every folder above it.
+// Deletes every file below the folder, each folder's files when the walk reaches it (so that no
+// list of the whole tree is held), and removes every subfolder bottom-up; the folder itself
+// stays. Files keep their attributes, so a read-only file stays, and so does every folder above.
 void DeleteFilesInTree(std::wstring_view folder, int checkedLevels = 1);
 
 // Removes every subfolder below the folder bottom-up, then the folder itself, clearing each

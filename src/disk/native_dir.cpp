@@ -10,24 +10,40 @@ namespace disk::native {
 
 namespace {
 
+constexpr NTSTATUS kStatusNotImplemented = static_cast<NTSTATUS>(0xC0000002);
 constexpr NTSTATUS kStatusInvalidInfoClass = static_cast<NTSTATUS>(0xC0000003);
+constexpr NTSTATUS kStatusInvalidParameter = static_cast<NTSTATUS>(0xC000000D);
+constexpr NTSTATUS kStatusInvalidDeviceRequest = static_cast<NTSTATUS>(0xC0000010);
+constexpr NTSTATUS kStatusNotSupported = static_cast<NTSTATUS>(0xC00000BB);
 constexpr ULONG kOpenReparsePoint = 0x00200000;  // FILE_OPEN_REPARSE_POINT
-constexpr ULONG kOpenForBackup = 0x00004000;     // FILE_OPEN_FOR_BACKUP_INTENT
 constexpr ULONG kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+constexpr ULONG kTagNameSurrogate = 0x20000000;
+constexpr ULONG kDispositionDelete = 0x1;          // FILE_DISPOSITION_DELETE
+constexpr ULONG kDispositionPosixSemantics = 0x2;  // FILE_DISPOSITION_POSIX_SEMANTICS
 
 // Information classes.
-constexpr ULONG kFileDirectoryInformation = 1;
+constexpr ULONG kFileFullDirectoryInformation = 2;
 constexpr ULONG kFileBasicInformation = 4;
 constexpr ULONG kFileInternalInformation = 6;
 constexpr ULONG kFileDispositionInformation = 13;
+constexpr ULONG kFileAttributeTagInformation = 35;
 constexpr ULONG kFileIdBothDirectoryInformation = 37;
+constexpr ULONG kFileDispositionInformationEx = 64;  // Windows 10 1607 and later
+
+// Holds one entry with a name of 255 characters, the longest a file system gives.
+constexpr size_t kReaderBytes = 1024;
 
 struct BasicInformation {
   LARGE_INTEGER creationTime, lastAccessTime, lastWriteTime, changeTime;
   ULONG attributes;
 };
 
-// The common head of FILE_DIRECTORY_INFORMATION and FILE_ID_BOTH_DIR_INFORMATION.
+struct AttributeTagInformation {
+  ULONG attributes;
+  ULONG reparseTag;
+};
+
+// The common head of FILE_FULL_DIR_INFORMATION and FILE_ID_BOTH_DIR_INFORMATION.
 struct DirectoryHead {
   ULONG nextEntryOffset;
   ULONG fileIndex;
@@ -37,6 +53,7 @@ struct DirectoryHead {
   ULONG nameLength;
 };
 
+// Both follow the head with eaSize, which holds the reparse tag of a reparse entry.
 struct IdBothDirectoryInformation {
   DirectoryHead head;
   ULONG eaSize;
@@ -46,30 +63,34 @@ struct IdBothDirectoryInformation {
   WCHAR name[1];
 };
 
-struct DirectoryInformation {
+struct FullDirectoryInformation {
   DirectoryHead head;
+  ULONG eaSize;
   WCHAR name[1];
 };
 
-using NtOpenFileFn = NTSTATUS(NTAPI*)(PHANDLE, ACCESS_MASK, POBJECT_ATTRIBUTES, PIO_STATUS_BLOCK,
-                                      ULONG, ULONG);
-using NtFileInformationFn = NTSTATUS(NTAPI*)(HANDLE, PIO_STATUS_BLOCK, PVOID, ULONG, ULONG);
+using NtQueryInformationFn = NTSTATUS(NTAPI*)(HANDLE, PIO_STATUS_BLOCK, PVOID, ULONG, ULONG);
 using NtQueryDirectoryFileFn = NTSTATUS(NTAPI*)(HANDLE, HANDLE, PVOID, PVOID, PIO_STATUS_BLOCK,
                                                 PVOID, ULONG, ULONG, BOOLEAN, PUNICODE_STRING,
                                                 BOOLEAN);
 
+static_assert(offsetof(IdBothDirectoryInformation, name) == 104, "FILE_ID_BOTH_DIR_INFORMATION");
+static_assert(offsetof(FullDirectoryInformation, name) == 68, "FILE_FULL_DIR_INFORMATION");
+
 struct Ntdll {
-  NtOpenFileFn openFile = win::FindEntry<NtOpenFileFn>(L"ntdll", "NtOpenFile");
-  NtFileInformationFn queryInformation =
-      win::FindEntry<NtFileInformationFn>(L"ntdll", "NtQueryInformationFile");
-  NtFileInformationFn setInformation =
-      win::FindEntry<NtFileInformationFn>(L"ntdll", "NtSetInformationFile");
+  Calls calls = {win::FindEntry<OpenFileFn>(L"ntdll", "NtOpenFile"),
+                 win::FindEntry<SetInformationFn>(L"ntdll", "NtSetInformationFile")};
+  NtQueryInformationFn queryInformation =
+      win::FindEntry<NtQueryInformationFn>(L"ntdll", "NtQueryInformationFile");
   NtQueryDirectoryFileFn queryDirectory =
       win::FindEntry<NtQueryDirectoryFileFn>(L"ntdll", "NtQueryDirectoryFile");
   // Windows 2000 lists without file ids.
   ULONG listClass = kFileIdBothDirectoryInformation;
+  ListedEntryHook listedEntryHook = nullptr;
 
-  bool Complete() const { return openFile && queryInformation && setInformation && queryDirectory; }
+  bool Complete() const {
+    return calls.openFile && calls.setInformation && queryInformation && queryDirectory;
+  }
 };
 
 Ntdll& Nt() {
@@ -85,6 +106,8 @@ UNICODE_STRING Counted(const std::wstring& text) {
   return counted;
 }
 
+// No backup intent: the opens make the access checks that DeleteFileW and RemoveDirectoryW make,
+// even where a backup privilege is enabled.
 win::UniqueFileHandle Open(HANDLE root, const std::wstring& name, ACCESS_MASK access,
                            ULONG options) {
   if (!Nt().Complete() || name.size() > 32000) return {};
@@ -93,20 +116,41 @@ win::UniqueFileHandle Open(HANDLE root, const std::wstring& name, ACCESS_MASK ac
   InitializeObjectAttributes(&attributes, &counted, OBJ_CASE_INSENSITIVE, root, nullptr);
   IO_STATUS_BLOCK io;
   HANDLE handle = nullptr;
-  const NTSTATUS status = Nt().openFile(&handle, access | SYNCHRONIZE, &attributes, &io, kShareAll,
-                                        options | FILE_SYNCHRONOUS_IO_NONALERT | kOpenForBackup);
+  const NTSTATUS status = Nt().calls.openFile(&handle, access | SYNCHRONIZE, &attributes, &io,
+                                              kShareAll, options | FILE_SYNCHRONOUS_IO_NONALERT);
   // The native calls give null, not INVALID_HANDLE_VALUE, for no handle.
   return win::UniqueFileHandle(NT_SUCCESS(status) && handle ? handle : INVALID_HANDLE_VALUE);
 }
 
-bool Attributes(HANDLE handle, ULONG& attributes) {
-  BasicInformation basic = {};
+NTSTATUS SetInformation(HANDLE handle, void* information, ULONG length, ULONG informationClass) {
   IO_STATUS_BLOCK io;
+  return Nt().calls.setInformation(handle, &io, information, length, informationClass);
+}
+
+// The tag stays 0 where the file system answers only the basic query.
+bool AttributesAndTag(HANDLE handle, ULONG& attributes, ULONG& tag) {
+  IO_STATUS_BLOCK io;
+  AttributeTagInformation info = {};
+  if (NT_SUCCESS(
+          Nt().queryInformation(handle, &io, &info, sizeof(info), kFileAttributeTagInformation))) {
+    attributes = info.attributes;
+    tag = (info.attributes & FILE_ATTRIBUTE_REPARSE_POINT) ? info.reparseTag : 0;
+    return true;
+  }
+  BasicInformation basic = {};
   if (!NT_SUCCESS(
           Nt().queryInformation(handle, &io, &basic, sizeof(basic), kFileBasicInformation))) {
     return false;
   }
   attributes = basic.attributes;
+  tag = 0;
+  return true;
+}
+
+bool IsLinkHandle(HANDLE handle, bool& link) {
+  ULONG attributes = 0, tag = 0;
+  if (!AttributesAndTag(handle, attributes, tag)) return false;
+  link = (attributes & FILE_ATTRIBUTE_REPARSE_POINT) && IsLinkTag(tag);
   return true;
 }
 
@@ -117,50 +161,61 @@ bool FileId(HANDLE handle, LARGE_INTEGER& id) {
 
 // The handle is what the parent listed: no link, and the same file where the listing has ids.
 bool IsListedEntry(HANDLE handle, const Entry& entry) {
-  ULONG attributes = 0;
-  if (!Attributes(handle, attributes) || (attributes & FILE_ATTRIBUTE_REPARSE_POINT)) return false;
+  ULONG attributes = 0, tag = 0;
+  if (!AttributesAndTag(handle, attributes, tag)) return false;
+  if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) && IsLinkTag(tag)) return false;
   if (((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) != entry.IsFolder()) return false;
   if (entry.id == 0) return true;
   LARGE_INTEGER id = {};
   return FileId(handle, id) && static_cast<std::uint64_t>(id.QuadPart) == entry.id;
 }
 
-// Reads one buffer of entries; false at the end or on an error.
-bool ReadEntries(HANDLE folder, std::vector<LONGLONG>& buffer, bool restart, UNICODE_STRING* name,
-                 std::vector<Entry>& entries) {
+// One read of entries into the buffer; the number of bytes read, 0 at the end or on an error.
+size_t Read(HANDLE folder, std::vector<LONGLONG>& buffer, bool restart, UNICODE_STRING* name) {
+  if (!Nt().Complete()) return 0;
   IO_STATUS_BLOCK io = {};
   const ULONG size = static_cast<ULONG>(buffer.size() * sizeof(LONGLONG));
   NTSTATUS status = Nt().queryDirectory(folder, nullptr, nullptr, nullptr, &io, buffer.data(), size,
                                         Nt().listClass, name != nullptr, name, restart);
-  if (status == kStatusInvalidInfoClass && Nt().listClass != kFileDirectoryInformation) {
-    Nt().listClass = kFileDirectoryInformation;
+  // The full class is the older one that still gives reparse tags.
+  if (status == kStatusInvalidInfoClass && Nt().listClass != kFileFullDirectoryInformation) {
+    Nt().listClass = kFileFullDirectoryInformation;
     status = Nt().queryDirectory(folder, nullptr, nullptr, nullptr, &io, buffer.data(), size,
                                  Nt().listClass, name != nullptr, name, restart);
   }
   // STATUS_NO_MORE_FILES and STATUS_NO_SUCH_FILE are warnings or errors, never success.
-  if (status != 0 || io.Information == 0) return false;
-  const auto* bytes = reinterpret_cast<const unsigned char*>(buffer.data());
-  for (size_t offset = 0;;) {
-    Entry entry;
-    if (Nt().listClass == kFileIdBothDirectoryInformation) {
-      const auto* info = reinterpret_cast<const IdBothDirectoryInformation*>(bytes + offset);
-      entry.name.assign(info->name, info->head.nameLength / sizeof(wchar_t));
-      entry.attributes = info->head.attributes;
-      entry.id = static_cast<std::uint64_t>(info->fileId.QuadPart);
-    } else {
-      const auto* info = reinterpret_cast<const DirectoryInformation*>(bytes + offset);
-      entry.name.assign(info->name, info->head.nameLength / sizeof(wchar_t));
-      entry.attributes = info->head.attributes;
-    }
-    entries.push_back(std::move(entry));
-    const ULONG next = reinterpret_cast<const DirectoryHead*>(bytes + offset)->nextEntryOffset;
-    if (next == 0 || offset + next >= io.Information) break;
-    offset += next;
+  if (status != 0) return 0;
+  return static_cast<size_t>(io.Information);
+}
+
+// The entry at offset; the offset of the next one, or 0 after the last.
+size_t Parse(const std::vector<LONGLONG>& buffer, size_t offset, size_t filled, Entry& entry) {
+  const auto* bytes = reinterpret_cast<const unsigned char*>(buffer.data()) + offset;
+  const auto* head = reinterpret_cast<const DirectoryHead*>(bytes);
+  const WCHAR* name;
+  ULONG eaSize;
+  entry.id = 0;
+  if (Nt().listClass == kFileIdBothDirectoryInformation) {
+    const auto* info = reinterpret_cast<const IdBothDirectoryInformation*>(bytes);
+    name = info->name;
+    eaSize = info->eaSize;
+    entry.id = static_cast<std::uint64_t>(info->fileId.QuadPart);
+  } else {
+    const auto* info = reinterpret_cast<const FullDirectoryInformation*>(bytes);
+    name = info->name;
+    eaSize = info->eaSize;
   }
-  return true;
+  entry.name.assign(name, head->nameLength / sizeof(wchar_t));
+  entry.attributes = head->attributes;
+  entry.reparseTag = (head->attributes & FILE_ATTRIBUTE_REPARSE_POINT) ? eaSize : 0;
+  if (Nt().listedEntryHook) Nt().listedEntryHook(entry);
+  const size_t next = head->nextEntryOffset;
+  return next == 0 || offset + next >= filled ? 0 : offset + next;
 }
 
 }  // namespace
+
+bool IsLinkTag(ULONG tag) { return tag == 0 || (tag & kTagNameSurrogate) != 0; }
 
 win::UniqueFileHandle OpenFolderByPath(const std::wstring& path) {
   std::wstring native;
@@ -177,25 +232,38 @@ win::UniqueFileHandle OpenFolderByPath(const std::wstring& path) {
               FILE_DIRECTORY_FILE);
 }
 
-std::vector<Entry> ListFolder(HANDLE folder) {
-  std::vector<Entry> entries;
-  if (!Nt().Complete()) return entries;
-  std::vector<LONGLONG> buffer(8192);  // 64 KB, aligned for the entries
-  for (bool restart = true; ReadEntries(folder, buffer, restart, nullptr, entries);) {
-    restart = false;
+FolderReader::FolderReader() : buffer_(kReaderBytes / sizeof(LONGLONG)) {}
+
+bool FolderReader::Next(HANDLE folder, Entry& entry) {
+  if (filled_ == 0) {
+    if (ended_) return false;
+    filled_ = Read(folder, buffer_, restart_, nullptr);
+    restart_ = false;
+    offset_ = 0;
+    if (filled_ == 0) {
+      ended_ = true;
+      return false;
+    }
   }
-  return entries;
+  offset_ = Parse(buffer_, offset_, filled_, entry);
+  if (offset_ == 0) filled_ = 0;
+  return true;
+}
+
+void FolderReader::Restart() {
+  restart_ = true;
+  ended_ = false;
+  filled_ = 0;
+  offset_ = 0;
 }
 
 bool FindEntry(HANDLE folder, const std::wstring& name, Entry& entry) {
-  if (!Nt().Complete() || name.empty() || name.find_first_of(L"*?<>\"") != std::wstring::npos) {
-    return false;
-  }
-  std::vector<LONGLONG> buffer(1024);
-  std::vector<Entry> entries;
+  if (name.empty() || name.find_first_of(L"*?<>\"") != std::wstring::npos) return false;
+  std::vector<LONGLONG> buffer(kReaderBytes / sizeof(LONGLONG));
   UNICODE_STRING counted = Counted(name);
-  if (!ReadEntries(folder, buffer, true, &counted, entries) || entries.empty()) return false;
-  entry = entries.front();
+  const size_t filled = Read(folder, buffer, true, &counted);
+  if (filled == 0) return false;
+  Parse(buffer, 0, filled, entry);
   return true;
 }
 
@@ -225,38 +293,40 @@ win::UniqueFileHandle OpenLink(HANDLE parent, const Entry& entry) {
   if (!entry.IsLink()) return {};
   win::UniqueFileHandle link =
       Open(parent, entry.name, DELETE | FILE_READ_ATTRIBUTES, kOpenReparsePoint);
-  ULONG attributes = 0;
+  bool isLink = false;
   // Wine follows the link even so; deleting through that handle would delete the target.
-  if (!link || !Attributes(link.get(), attributes) ||
-      !(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
-    return {};
-  }
+  if (!link || !IsLinkHandle(link.get(), isLink) || !isLink) return {};
   return link;
-}
-
-win::UniqueFileHandle Reopen(HANDLE folder) {
-  win::UniqueFileHandle again =
-      Open(folder, std::wstring(), FILE_TRAVERSE | FILE_READ_ATTRIBUTES, FILE_DIRECTORY_FILE);
-  LARGE_INTEGER id = {}, againId = {};
-  if (!again || !FileId(folder, id) || !FileId(again.get(), againId) ||
-      id.QuadPart != againId.QuadPart) {
-    return {};
-  }
-  return again;
 }
 
 bool ClearAttributes(HANDLE handle) {
   BasicInformation basic = {};  // zero times leave the times unchanged
   basic.attributes = FILE_ATTRIBUTE_NORMAL;
-  IO_STATUS_BLOCK io;
-  return NT_SUCCESS(Nt().setInformation(handle, &io, &basic, sizeof(basic), kFileBasicInformation));
+  return NT_SUCCESS(SetInformation(handle, &basic, sizeof(basic), kFileBasicInformation));
 }
 
-bool MarkForDeletion(HANDLE handle) {
+bool Deleter::Delete(HANDLE handle) {
+  if (!Nt().Complete()) return false;
+  if (!classicOnly_) {
+    // No FILE_DISPOSITION_IGNORE_READONLY_ATTRIBUTE: a read-only file stays.
+    ULONG flags = kDispositionDelete | kDispositionPosixSemantics;
+    const NTSTATUS status =
+        SetInformation(handle, &flags, sizeof(flags), kFileDispositionInformationEx);
+    // Older systems, file systems without POSIX deletion, and Wine refuse the class itself.
+    if (status != kStatusInvalidInfoClass && status != kStatusInvalidParameter &&
+        status != kStatusNotSupported && status != kStatusNotImplemented &&
+        status != kStatusInvalidDeviceRequest) {
+      return NT_SUCCESS(status);
+    }
+    classicOnly_ = true;
+  }
   BOOLEAN deleteFile = TRUE;
-  IO_STATUS_BLOCK io;
-  return NT_SUCCESS(Nt().setInformation(handle, &io, &deleteFile, sizeof(deleteFile),
-                                        kFileDispositionInformation));
+  return NT_SUCCESS(
+      SetInformation(handle, &deleteFile, sizeof(deleteFile), kFileDispositionInformation));
 }
+
+Calls& TestCalls() { return Nt().calls; }
+
+void SetListedEntryHook(ListedEntryHook hook) { Nt().listedEntryHook = hook; }
 
 }  // namespace disk::native

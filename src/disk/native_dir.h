@@ -13,23 +13,44 @@
 // followed by a later step.
 namespace disk::native {
 
+// A reparse tag that is unknown (0: Wine's links, a system that reports none) or a name
+// surrogate (mount point, symbolic link) makes a link; other tags (cloud-file placeholders)
+// make plain folders and files.
+bool IsLinkTag(ULONG tag);
+
 // One entry of a folder as its parent lists it.
 struct Entry {
   std::wstring name;
   DWORD attributes = 0;
+  ULONG reparseTag = 0;  // for a reparse entry, as the listing reports it
   std::uint64_t id = 0;  // the file id the listing reports; 0 when the system gives none
 
   bool IsFolder() const { return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0; }
-  bool IsLink() const { return (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0; }
+  bool IsLink() const {
+    return (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 && IsLinkTag(reparseTag);
+  }
 };
 
 // Opens a folder by its Win32 path for listing, following links: for the part of a path that
 // the caller trusts.
 win::UniqueFileHandle OpenFolderByPath(const std::wstring& path);
 
-// Every entry of the folder, in the order the system returns them; an error ends the listing
-// and keeps what was read before it. Each call lists from the start.
-std::vector<Entry> ListFolder(HANDLE folder);
+// Reads a folder's entries a small buffer at a time, going on from where the last call stopped,
+// so that a walk can keep one reader per open folder.
+class FolderReader {
+ public:
+  FolderReader();
+  // The next entry, from the start after Restart(); false at the end or on an error.
+  bool Next(HANDLE folder, Entry& entry);
+  void Restart();
+
+ private:
+  std::vector<LONGLONG> buffer_;  // aligned for the entries
+  size_t offset_ = 0;
+  size_t filled_ = 0;
+  bool restart_ = true;
+  bool ended_ = false;
+};
 
 // The entry of one name in a freshly opened folder handle.
 bool FindEntry(HANDLE folder, const std::wstring& name, Entry& entry);
@@ -46,12 +67,33 @@ win::UniqueFileHandle OpenListedFile(HANDLE parent, const Entry& entry);
 // (Wine does).
 win::UniqueFileHandle OpenLink(HANDLE parent, const Entry& entry);
 
-// A second handle to the same folder, only for opening its entries: Wine keeps the data of a
-// listing with the listed handle until it is closed.
-win::UniqueFileHandle Reopen(HANDLE folder);
-
 bool ClearAttributes(HANDLE handle);
-// The entry goes when its last handle closes; fails for a read-only file or a non-empty folder.
-bool MarkForDeletion(HANDLE handle);
+
+// Deletes entries through their handles: with POSIX semantics, so that the name goes at once
+// even while another program holds the entry open, as DeleteFileW does on current systems;
+// after the first refusal of those, for the rest of its life, the classic way (the entry goes
+// when its last handle closes). Read-only files and non-empty folders stay either way.
+class Deleter {
+ public:
+  bool Delete(HANDLE handle);
+
+ private:
+  bool classicOnly_ = false;
+};
+
+// Test seams for what Wine lacks: the extended deletion class, access checks and reparse tags.
+// A test may wrap an entry of Calls() and must put it back.
+using OpenFileFn = LONG(NTAPI*)(HANDLE* handle, ACCESS_MASK access, void* objectAttributes,
+                                void* io, ULONG share, ULONG options);
+using SetInformationFn = LONG(NTAPI*)(HANDLE handle, void* io, void* information, ULONG length,
+                                      ULONG informationClass);
+struct Calls {
+  OpenFileFn openFile;
+  SetInformationFn setInformation;
+};
+Calls& TestCalls();
+// Called on every listed entry before anything looks at it.
+using ListedEntryHook = void (*)(Entry& entry);
+void SetListedEntryHook(ListedEntryHook hook);
 
 }  // namespace disk::native

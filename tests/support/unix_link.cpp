@@ -79,4 +79,15 @@ UnixLink::~UnixLink() {
   }
 }
 
+bool MakeUnixFolders(const std::wstring& folder, const std::wstring& relative) {
+  if (!UnixLink::Available()) return false;
+  std::wstring unixRelative = relative;
+  for (wchar_t& c : unixRelative) {
+    if (c == L'\\') c = L'/';
+  }
+  const std::wstring deepest = L"\\\\?\\" + folder + L"\\" + relative;
+  return StartUnixTool(L"mkdir", L"-p " + Quote(UnixName(folder) + L"/" + unixRelative)) &&
+         WaitFor([&] { return ::GetFileAttributesW(deepest.c_str()) != INVALID_FILE_ATTRIBUTES; });
+}
+
 }  // namespace testenv

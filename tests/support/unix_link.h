@@ -24,4 +24,8 @@ class UnixLink {
   bool made_ = false;
 };
 
+// Makes the folders of a relative path below an existing folder from the Unix side, far faster
+// than through Wine for a deep path. Wine only.
+bool MakeUnixFolders(const std::wstring& folder, const std::wstring& relative);
+
 }  // namespace testenv
