@@ -131,8 +131,7 @@ bool SendByPort(std::string_view channel, const void* message, uint32_t messageL
 }
 
 uint32_t OwnSessionId() {
-  using Fn = BOOL(WINAPI*)(DWORD, DWORD*);
-  static const Fn query = win::FindEntry<Fn>(L"kernel32", "ProcessIdToSessionId");
+  const auto query = win::Entries().processIdToSessionId;
   DWORD session = 0;
   if (!query || !query(::GetCurrentProcessId(), &session)) return 0;
   return session;

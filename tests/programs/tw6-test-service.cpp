@@ -1,6 +1,7 @@
 // A real own-process service whose answer to the stop control is chosen on its command line
 // (the service's binary path), for the service-control tests:
-//   mode=stop            reports STOPPED from the control handler (the default)
+//   mode=stop            STOP_PENDING from the control handler, STOPPED at once from the
+//                        service's own thread (the default)
 //   mode=pending-rising  STOP_PENDING with checkpoints 1..steps, one every stepMs, then STOPPED
 //   mode=pending-drop    STOP_PENDING at checkpoint steps, drops to 1 after stepMs, then rises
 //                        again to steps and stops
@@ -65,9 +66,11 @@ DWORD WINAPI Handler(DWORD control, DWORD, void*, void*) {
     mode = L"stop";
     return NO_ERROR;
   }
+  // STOP_PENDING before answering, as a well-behaved service does: a caller that asks right
+  // after the accepted control must not find it still running and send a second stop.
   // "stop" reports STOPPED from the service's own thread, after this handler has answered:
   // a process that ends inside its handler leaves Wine's manager without the control's answer.
-  if (mode != L"stop") Report(SERVICE_STOP_PENDING, mode == L"pending-drop" ? steps : 1);
+  Report(SERVICE_STOP_PENDING, mode == L"pending-drop" ? steps : 1);
   ::SetEvent(stopControl);
   return NO_ERROR;
 }
