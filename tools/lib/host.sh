@@ -7,6 +7,7 @@
 # guest, where the script runs only its Wine part.
 
 tw6_name=${0#"$here/"}
+tw6_argv=("$@")  # sourced without arguments, so these are the script's own
 
 # No script of ours stops without a word.
 set -o errtrace
@@ -64,13 +65,13 @@ tw6_on_host() {
   [ -n "${TW6_IN_VM:-}" ] || "$@"
 }
 
-# On the VM way, the rest of the calling script runs in the guest, with the caller's
-# arguments; this shell then ends with the guest's exit code.
+# On the VM way, the calling script runs again in the guest with its own arguments, where it
+# skips the host's steps; this shell then ends with the guest's exit code.
 tw6_rest_in_vm() {
   if [ "$TW6_WAY" = vm ] && [ -z "${TW6_IN_VM:-}" ]; then
     trap - ERR
     local code=0
-    "$here/tools/vm/run" "$0" "$@" || code=$?
+    "$here/tools/vm/run" "$0" "${tw6_argv[@]}" || code=$?
     exit "$code"
   fi
 }
