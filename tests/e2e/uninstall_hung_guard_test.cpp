@@ -8,22 +8,19 @@
 #include <chrono>
 #include <future>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "app/commands.h"
 #include "app/startup.h"
 #include "env/apptools2.h"
 #include "ipc/IPCClient.h"
-#include "ipc/named_objects.h"
-#include "ipc/names.h"
 #include "support/driver_service.h"
+#include "support/mutex_keeper.h"
 #include "support/port_stand_in.h"
 #include "support/registry.h"
 #include "support/services.h"
 #include "support/sleepers.h"
 #include "support/test_env.h"
-#include "win/unique_handle.h"
 
 namespace {
 
@@ -62,23 +59,13 @@ TEST_F(UninstallHungGuardTest, AHandOverThatNeverCompletesStillLetsTheRunEndEver
   port.receiverProcessId = product.back().id();
   port.holdsCalls = true;
   standIn.Open(channel, port);
-  const win::UniqueKernelHandle taken(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
-  const win::UniqueKernelHandle release(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
-  std::thread keeper([&] {
-    const win::UniqueKernelHandle mutex = ipc::CreateNamedMutex(ipc::QueueMutexName(channel));
-    if (::WaitForSingleObject(mutex.get(), 10000) != WAIT_OBJECT_0) return;
-    ::SetEvent(taken.get());
-    ::WaitForSingleObject(release.get(), 120000);
-    ::ReleaseMutex(mutex.get());
-  });
-  const bool kept = ::WaitForSingleObject(taken.get(), 10000) == WAIT_OBJECT_0;
+  testenv::QueueMutexKeeper keeper(channel);
   auto run = std::async(std::launch::async, [] { app::RunUninstall(); });
   const bool ended = run.wait_for(std::chrono::seconds(60)) == std::future_status::ready;
-  ::SetEvent(release.get());
-  keeper.join();
+  keeper.Release();
   standIn.ReleaseHeldCalls();
   run.wait();
-  ASSERT_TRUE(kept);
+  ASSERT_TRUE(keeper.kept());
   ASSERT_TRUE(ended) << "-UNINSTALL is still waiting for the guard's channel";
 
   EXPECT_EQ(standIn.Connects().size(), testenv::IsXp() ? 0u : 1u);

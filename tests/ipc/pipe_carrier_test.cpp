@@ -16,6 +16,7 @@
 #include "ipc/names.h"
 #include "ipc/receiver.h"
 #include "ipc/records.h"
+#include "support/mutex_keeper.h"
 #include "win/unique_handle.h"
 
 namespace {
@@ -130,23 +131,14 @@ TEST(PipeCarrierTest, AQueueMutexKeptElsewhereGivesFalseWithinTheBound) {
   const std::string channel = UniqueChannel("kept");
   HandMadeQueue queue(channel, 0);
   ASSERT_TRUE(queue.ok());
-  const win::UniqueKernelHandle taken(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
-  const win::UniqueKernelHandle release(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
-  std::thread keeper([&] {
-    const win::UniqueKernelHandle mutex = ipc::CreateNamedMutex(ipc::QueueMutexName(channel));
-    if (::WaitForSingleObject(mutex.get(), 10000) != WAIT_OBJECT_0) return;
-    ::SetEvent(taken.get());
-    ::WaitForSingleObject(release.get(), 60000);
-    ::ReleaseMutex(mutex.get());
-  });
-  ASSERT_EQ(::WaitForSingleObject(taken.get(), 10000), WAIT_OBJECT_0);
+  testenv::QueueMutexKeeper keeper(channel);
+  ASSERT_TRUE(keeper.kept());
   const DWORD start = ::GetTickCount();
   auto sent = std::async(std::launch::async, [&channel] { return SendByPipe(channel, "late", 4); });
   const bool returned = sent.wait_for(std::chrono::milliseconds(ipc::kHandOverWaitMs + 10000)) ==
                         std::future_status::ready;
   const DWORD elapsedMs = ::GetTickCount() - start;
-  ::SetEvent(release.get());
-  keeper.join();
+  keeper.Release();
   ASSERT_TRUE(returned) << "still waiting for the queue mutex";
   EXPECT_FALSE(sent.get());
   EXPECT_GE(elapsedMs + 100, ipc::kHandOverWaitMs);
