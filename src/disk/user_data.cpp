@@ -9,12 +9,6 @@ namespace {
 constexpr int kCommonDocuments = 0x2E;  // CSIDL_COMMON_DOCUMENTS
 constexpr int kCommonAppData = 0x23;    // CSIDL_COMMON_APPDATA
 
-DWORD WindowsMajorVersion() {
-  OSVERSIONINFOW info = {};
-  info.dwOSVersionInfoSize = sizeof(info);
-  return ::GetVersionExW(&info) ? info.dwMajorVersion : 0;
-}
-
 }  // namespace
 
 bool FolderExists(const std::wstring& path) {
@@ -35,7 +29,7 @@ std::wstring UserDataFolderFor(DWORD majorVersion, std::wstring_view shellFolder
 }
 
 std::wstring GetUserDataFolder() {
-  const DWORD major = WindowsMajorVersion();
+  const DWORD major = apptools2::WindowsMajorVersion();
   const int csidl = major > 5 ? kCommonDocuments : kCommonAppData;
   return UserDataFolderFor(major, apptools2::GetSpecialFolderPath(csidl), apptools2::WindowsFolder);
 }

@@ -58,6 +58,12 @@ void StartUp() {
   WindowsFolder = WindowsDirectory();
 }
 
+DWORD WindowsMajorVersion() {
+  OSVERSIONINFOW info = {};
+  info.dwOSVersionInfoSize = sizeof(info);
+  return ::GetVersionExW(&info) ? info.dwMajorVersion : 0;
+}
+
 std::wstring GetCurrentUserName() {
   wchar_t buffer[1024];
   DWORD size = 1024;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <windows.h>
+
 #include <string>
 
 // Program-wide environment, computed once at start-up and read-only afterwards.
@@ -17,6 +19,10 @@ bool RunningUnderWow64();
 
 // Folder part of a module path: everything before its last backslash.
 std::wstring FolderOfPath(const std::wstring& path);
+
+// The major version the system reports (5 for 2000 and XP, 6 and later from Vista on; 4 on
+// the 9x family); 0 when it cannot be read.
+DWORD WindowsMajorVersion();
 
 std::wstring GetCurrentUserName();
 std::wstring GetSpecialFolderPath(int csidl);

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include "env/apptools2.h"
 #include "ipc/carriers.h"
 #include "ipc/records.h"
 #include "win/entry_points.h"
@@ -12,16 +13,6 @@ namespace {
 
 bool nativeX64 = false;
 thread_local int sendsInProgress = 0;
-
-bool VistaOrLater() {
-  static const bool answer = [] {
-    OSVERSIONINFOW info = {};
-    info.dwOSVersionInfoSize = sizeof(info);
-    return ::GetVersionExW(&info) && info.dwPlatformId == VER_PLATFORM_WIN32_NT &&
-           info.dwMajorVersion >= 6;
-  }();
-  return answer;
-}
 
 class InProgress {
  public:
@@ -42,7 +33,10 @@ void StartUp() {
 
 bool NativeSystemIsX64() { return nativeX64; }
 
-Carrier ChosenCarrier() { return VistaOrLater() || nativeX64 ? Carrier::Port : Carrier::Pipe; }
+// The 9x family reports major version 4, so 6 and later is NT from Vista on.
+Carrier ChosenCarrier() {
+  return apptools2::WindowsMajorVersion() >= 6 || nativeX64 ? Carrier::Port : Carrier::Pipe;
+}
 
 bool DeliverBy(Carrier carrier, std::string_view name, const void* messageBuf, uint32_t messageLen,
                void* answerBuf, uint32_t answerLen, uint32_t answerTimeoutMs, bool pumpMessages) {

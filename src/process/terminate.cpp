@@ -1,3 +1,4 @@
+#include "env/apptools2.h"
 #include "process/handle.h"
 #include "process/process.h"
 #include "process/process_table.h"
@@ -12,12 +13,8 @@ constexpr DWORD kProcessQueryLimitedInformation = 0x1000;  // Vista and later
 
 // GetProcessTimes needs the query right; Vista and later accept the limited one.
 DWORD QueryRight() {
-  static const bool vistaOrLater = [] {
-    OSVERSIONINFOW info = {};
-    info.dwOSVersionInfoSize = sizeof(info);
-    return ::GetVersionExW(&info) && info.dwMajorVersion >= 6;
-  }();
-  return vistaOrLater ? kProcessQueryLimitedInformation : PROCESS_QUERY_INFORMATION;
+  return apptools2::WindowsMajorVersion() >= 6 ? kProcessQueryLimitedInformation
+                                               : PROCESS_QUERY_INFORMATION;
 }
 
 }  // namespace

@@ -60,6 +60,22 @@ tw6_choose_way() {
   export TW6_WAY
 }
 
+# Installs what is missing and builds everything, on the host only: the guest runs what the
+# host built. With "quiet" the build's own lines are dropped.
+tw6_build_on_host() {
+  [ -z "${TW6_IN_VM:-}" ] || return 0
+  "$here/tools/setup"
+  (
+    cd "$here"
+    cmake --preset mingw-x86 >/dev/null
+    if [ "${1:-}" = quiet ]; then
+      cmake --build --preset mingw-x86 >/dev/null
+    else
+      cmake --build --preset mingw-x86
+    fi
+  )
+}
+
 # Runs a step that belongs to the host (installing, building, fuzzing); the guest skips it.
 tw6_on_host() {
   [ -n "${TW6_IN_VM:-}" ] || "$@"
