@@ -167,14 +167,6 @@ TEST(PortCarrierTest, WinesOwnConnectCallFindsNoPort) {
                               30000, false));
 }
 
-double ElapsedMs(const LARGE_INTEGER& since) {
-  LARGE_INTEGER now, frequency;
-  ::QueryPerformanceCounter(&now);
-  ::QueryPerformanceFrequency(&frequency);
-  return 1000.0 * static_cast<double>(now.QuadPart - since.QuadPart) /
-         static_cast<double>(frequency.QuadPart);
-}
-
 // Generous: the figure itself is reported by the test's own duration.
 constexpr double kSlackMs = 10000;
 
@@ -184,14 +176,13 @@ TEST(PortCarrierTest, AReceiverThatNeverCompletesTheConnectGivesFalseWithinTheBo
   testenv::PortStandIn::Port port;
   port.holdsCalls = true;
   standIn.Open(channel, port);
-  LARGE_INTEGER start;
-  ::QueryPerformanceCounter(&start);
+  const double start = testenv::NowMs();
   auto sent =
       std::async(std::launch::async, [&channel] { return SendByPort(channel, Pattern(8)); });
   const bool returned =
       sent.wait_for(std::chrono::milliseconds(static_cast<int>(ipc::kHandOverWaitMs + kSlackMs))) ==
       std::future_status::ready;
-  const double elapsedMs = ElapsedMs(start);
+  const double elapsedMs = testenv::NowMs() - start;
   // The held call now returns into a sender that has gone: its late port must be closed.
   standIn.ReleaseHeldCalls();
   ASSERT_TRUE(returned) << "still waiting for the connect";
@@ -247,8 +238,7 @@ TEST(PortCarrierTest, AReceiverWhoseEndCannotBeSeenGetsABoundedAnswerWait) {
     ::WaitForSingleObject(releaseEvent, 60000);
   };
   standIn.Open(channel, port);
-  LARGE_INTEGER start;
-  ::QueryPerformanceCounter(&start);
+  const double start = testenv::NowMs();
   auto sent = std::async(std::launch::async, [&channel] {
     uint8_t answer[4] = {};
     return ipc::DeliverBy(ipc::Carrier::Port, channel, "abcd", 4, answer, 4, INFINITE, false);
@@ -256,7 +246,7 @@ TEST(PortCarrierTest, AReceiverWhoseEndCannotBeSeenGetsABoundedAnswerWait) {
   const auto limit = ipc::kFirstAnswerWaitMs + ipc::kUnwatchedAnswerWaitMs + kSlackMs;
   const bool returned = sent.wait_for(std::chrono::milliseconds(static_cast<int>(limit))) ==
                         std::future_status::ready;
-  const double elapsedMs = ElapsedMs(start);
+  const double elapsedMs = testenv::NowMs() - start;
   ::SetEvent(releaseEvent);
   ASSERT_TRUE(returned) << "still waiting for the answer";
   EXPECT_FALSE(sent.get());

@@ -14,16 +14,10 @@
 #include "ipc/names.h"
 #include "ipc/receiver.h"
 #include "support/port_stand_in.h"
+#include "support/test_env.h"
 #include "win/unique_handle.h"
 
 namespace {
-
-double Milliseconds() {
-  LARGE_INTEGER now, frequency;
-  ::QueryPerformanceCounter(&now);
-  ::QueryPerformanceFrequency(&frequency);
-  return 1000.0 * static_cast<double>(now.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
 
 std::string Channel(const char* what) {
   return std::string("tw6bench_") + what + "_" + std::to_string(::GetCurrentProcessId());
@@ -35,16 +29,16 @@ bool Send(ipc::Carrier carrier, const std::string& channel) {
 
 void MeasureSends(const char* label, ipc::Carrier carrier, const std::string& channel, int sends) {
   int delivered = 0;
-  const double start = Milliseconds();
+  const double start = testenv::NowMs();
   for (int i = 0; i < sends; ++i) delivered += Send(carrier, channel) ? 1 : 0;
   std::printf("  %-40s %7.3f ms per send (%d of %d delivered)\n", label,
-              (Milliseconds() - start) / sends, delivered, sends);
+              (testenv::NowMs() - start) / sends, delivered, sends);
 }
 
 void MeasureGivingUp(const char* label, ipc::Carrier carrier, const std::string& channel) {
-  const double start = Milliseconds();
+  const double start = testenv::NowMs();
   const bool delivered = Send(carrier, channel);
-  std::printf("  %-40s %7.0f ms to %s\n", label, Milliseconds() - start,
+  std::printf("  %-40s %7.0f ms to %s\n", label, testenv::NowMs() - start,
               delivered ? "deliver (unexpected)" : "give up");
 }
 

@@ -13,23 +13,17 @@
 #include "support/child_process.h"
 #include "support/maint.h"
 #include "support/services.h"
+#include "support/test_env.h"
 #include "system/command_runner.h"
 
 namespace {
 
-double Now() {
-  LARGE_INTEGER counter, frequency;
-  ::QueryPerformanceCounter(&counter);
-  ::QueryPerformanceFrequency(&frequency);
-  return 1000.0 * static_cast<double>(counter.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
-
 void Measure(const char* what, int runs, const std::function<void()>& step) {
   std::vector<double> times;
   for (int i = 0; i < runs; ++i) {
-    const double start = Now();
+    const double start = testenv::NowMs();
     step();
-    times.push_back(Now() - start);
+    times.push_back(testenv::NowMs() - start);
   }
   std::sort(times.begin(), times.end());
   std::printf("  %-34s median %7.1f ms   min %7.1f   max %7.1f   (%d runs)\n", what,

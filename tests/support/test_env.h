@@ -10,6 +10,14 @@ namespace testenv {
 std::wstring BuildFolder();
 std::wstring BuiltProgram(const std::wstring& fileName);
 
+// The performance counter in milliseconds, for the figures the benchmarks and tests report.
+inline double NowMs() {
+  LARGE_INTEGER now, frequency;
+  ::QueryPerformanceCounter(&now);
+  ::QueryPerformanceFrequency(&frequency);
+  return 1000.0 * static_cast<double>(now.QuadPart) / static_cast<double>(frequency.QuadPart);
+}
+
 bool IsXp();     // the 32-bit prefix set to Windows XP; on Windows, any system before Vista
 bool IsWow64();  // a 32-bit process on 64-bit Windows
 bool IsWine();   // Wine, whose DLLs export every function whatever version the prefix reports
