@@ -69,33 +69,25 @@ struct FullDirectoryInformation {
   WCHAR name[1];
 };
 
-using NtQueryInformationFn = NTSTATUS(NTAPI*)(HANDLE, PIO_STATUS_BLOCK, PVOID, ULONG, ULONG);
-using NtQueryDirectoryFileFn = NTSTATUS(NTAPI*)(HANDLE, HANDLE, PVOID, PVOID, PIO_STATUS_BLOCK,
-                                                PVOID, ULONG, ULONG, BOOLEAN, PUNICODE_STRING,
-                                                BOOLEAN);
-
 static_assert(offsetof(IdBothDirectoryInformation, name) == 104, "FILE_ID_BOTH_DIR_INFORMATION");
 static_assert(offsetof(FullDirectoryInformation, name) == 68, "FILE_FULL_DIR_INFORMATION");
 
+// The listing's state; the calls themselves are in win::Entries().
 struct Ntdll {
-  Calls calls = {win::FindEntry<OpenFileFn>(L"ntdll", "NtOpenFile"),
-                 win::FindEntry<SetInformationFn>(L"ntdll", "NtSetInformationFile")};
-  NtQueryInformationFn queryInformation =
-      win::FindEntry<NtQueryInformationFn>(L"ntdll", "NtQueryInformationFile");
-  NtQueryDirectoryFileFn queryDirectory =
-      win::FindEntry<NtQueryDirectoryFileFn>(L"ntdll", "NtQueryDirectoryFile");
   // Windows 2000 lists without file ids.
   ULONG listClass = kFileIdBothDirectoryInformation;
   ListedEntryHook listedEntryHook = nullptr;
-
-  bool Complete() const {
-    return calls.openFile && calls.setInformation && queryInformation && queryDirectory;
-  }
 };
 
 Ntdll& Nt() {
   static Ntdll ntdll;
   return ntdll;
+}
+
+bool Complete() {
+  const win::EntryPoints& e = win::Entries();
+  return e.ntOpenFile && e.ntSetInformationFile && e.ntQueryInformationFile &&
+         e.ntQueryDirectoryFile;
 }
 
 UNICODE_STRING Counted(const std::wstring& text) {
@@ -110,36 +102,37 @@ UNICODE_STRING Counted(const std::wstring& text) {
 // even where a backup privilege is enabled.
 win::UniqueFileHandle Open(HANDLE root, const std::wstring& name, ACCESS_MASK access,
                            ULONG options) {
-  if (!Nt().Complete() || name.size() > 32000) return {};
+  if (!Complete() || name.size() > 32000) return {};
   UNICODE_STRING counted = Counted(name);
   OBJECT_ATTRIBUTES attributes;
   InitializeObjectAttributes(&attributes, &counted, OBJ_CASE_INSENSITIVE, root, nullptr);
   IO_STATUS_BLOCK io;
   HANDLE handle = nullptr;
-  const NTSTATUS status = Nt().calls.openFile(&handle, access | SYNCHRONIZE, &attributes, &io,
-                                              kShareAll, options | FILE_SYNCHRONOUS_IO_NONALERT);
+  const NTSTATUS status =
+      win::Entries().ntOpenFile(&handle, access | SYNCHRONIZE, &attributes, &io, kShareAll,
+                                options | FILE_SYNCHRONOUS_IO_NONALERT);
   // The native calls give null, not INVALID_HANDLE_VALUE, for no handle.
   return win::UniqueFileHandle(NT_SUCCESS(status) && handle ? handle : INVALID_HANDLE_VALUE);
 }
 
 NTSTATUS SetInformation(HANDLE handle, void* information, ULONG length, ULONG informationClass) {
   IO_STATUS_BLOCK io;
-  return Nt().calls.setInformation(handle, &io, information, length, informationClass);
+  return win::Entries().ntSetInformationFile(handle, &io, information, length, informationClass);
 }
 
 // The tag stays 0 where the file system answers only the basic query.
 bool AttributesAndTag(HANDLE handle, ULONG& attributes, ULONG& tag) {
   IO_STATUS_BLOCK io;
   AttributeTagInformation info = {};
-  if (NT_SUCCESS(
-          Nt().queryInformation(handle, &io, &info, sizeof(info), kFileAttributeTagInformation))) {
+  if (NT_SUCCESS(win::Entries().ntQueryInformationFile(handle, &io, &info, sizeof(info),
+                                                       kFileAttributeTagInformation))) {
     attributes = info.attributes;
     tag = (info.attributes & FILE_ATTRIBUTE_REPARSE_POINT) ? info.reparseTag : 0;
     return true;
   }
   BasicInformation basic = {};
-  if (!NT_SUCCESS(
-          Nt().queryInformation(handle, &io, &basic, sizeof(basic), kFileBasicInformation))) {
+  if (!NT_SUCCESS(win::Entries().ntQueryInformationFile(handle, &io, &basic, sizeof(basic),
+                                                        kFileBasicInformation))) {
     return false;
   }
   attributes = basic.attributes;
@@ -156,7 +149,8 @@ bool IsLinkHandle(HANDLE handle, bool& link) {
 
 bool FileId(HANDLE handle, LARGE_INTEGER& id) {
   IO_STATUS_BLOCK io;
-  return NT_SUCCESS(Nt().queryInformation(handle, &io, &id, sizeof(id), kFileInternalInformation));
+  return NT_SUCCESS(win::Entries().ntQueryInformationFile(handle, &io, &id, sizeof(id),
+                                                          kFileInternalInformation));
 }
 
 // The handle is what the parent listed: no link, and the same file where the listing has ids.
@@ -172,16 +166,18 @@ bool IsListedEntry(HANDLE handle, const Entry& entry) {
 
 // One read of entries into the buffer; the number of bytes read, 0 at the end or on an error.
 size_t Read(HANDLE folder, std::vector<LONGLONG>& buffer, bool restart, UNICODE_STRING* name) {
-  if (!Nt().Complete()) return 0;
+  if (!Complete()) return 0;
   IO_STATUS_BLOCK io = {};
   const ULONG size = static_cast<ULONG>(buffer.size() * sizeof(LONGLONG));
-  NTSTATUS status = Nt().queryDirectory(folder, nullptr, nullptr, nullptr, &io, buffer.data(), size,
-                                        Nt().listClass, name != nullptr, name, restart);
+  NTSTATUS status =
+      win::Entries().ntQueryDirectoryFile(folder, nullptr, nullptr, nullptr, &io, buffer.data(),
+                                          size, Nt().listClass, name != nullptr, name, restart);
   // The full class is the older one that still gives reparse tags.
   if (status == kStatusInvalidInfoClass && Nt().listClass != kFileFullDirectoryInformation) {
     Nt().listClass = kFileFullDirectoryInformation;
-    status = Nt().queryDirectory(folder, nullptr, nullptr, nullptr, &io, buffer.data(), size,
-                                 Nt().listClass, name != nullptr, name, restart);
+    status =
+        win::Entries().ntQueryDirectoryFile(folder, nullptr, nullptr, nullptr, &io, buffer.data(),
+                                            size, Nt().listClass, name != nullptr, name, restart);
   }
   // STATUS_NO_MORE_FILES and STATUS_NO_SUCH_FILE are warnings or errors, never success.
   if (status != 0) return 0;
@@ -306,7 +302,7 @@ bool ClearAttributes(HANDLE handle) {
 }
 
 bool Deleter::Delete(HANDLE handle) {
-  if (!Nt().Complete()) return false;
+  if (!Complete()) return false;
   if (!classicOnly_) {
     // No FILE_DISPOSITION_IGNORE_READONLY_ATTRIBUTE: a read-only file stays.
     ULONG flags = kDispositionDelete | kDispositionPosixSemantics;
@@ -324,8 +320,6 @@ bool Deleter::Delete(HANDLE handle) {
   return NT_SUCCESS(
       SetInformation(handle, &deleteFile, sizeof(deleteFile), kFileDispositionInformation));
 }
-
-Calls& TestCalls() { return Nt().calls; }
 
 void SetListedEntryHook(ListedEntryHook hook) { Nt().listedEntryHook = hook; }
 

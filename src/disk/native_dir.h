@@ -81,18 +81,9 @@ class Deleter {
   bool classicOnly_ = false;
 };
 
-// Test seams for what Wine lacks: the extended deletion class, access checks and reparse tags.
-// A test may wrap an entry of Calls() and must put it back.
-using OpenFileFn = LONG(NTAPI*)(HANDLE* handle, ACCESS_MASK access, void* objectAttributes,
-                                void* io, ULONG share, ULONG options);
-using SetInformationFn = LONG(NTAPI*)(HANDLE handle, void* io, void* information, ULONG length,
-                                      ULONG informationClass);
-struct Calls {
-  OpenFileFn openFile;
-  SetInformationFn setInformation;
-};
-Calls& TestCalls();
-// Called on every listed entry before anything looks at it.
+// Tests stand in for what Wine lacks by wrapping the file calls in win::Entries() (the extended
+// deletion class, access checks) and through this hook (reparse tags), which is called on every
+// listed entry before anything looks at it.
 using ListedEntryHook = void (*)(Entry& entry);
 void SetListedEntryHook(ListedEntryHook hook);
 

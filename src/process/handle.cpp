@@ -20,7 +20,7 @@ uint32_t HandleValue(HANDLE handle) {
 
 // The granted access of one of our own handles, from its basic object information.
 bool QueryOwnAccess(HANDLE handle, uint32_t* access) {
-  const auto queryObject = ntdll::QueryObject();
+  const auto queryObject = win::Entries().ntQueryObject;
   if (!queryObject) return false;
   unsigned char info[56] = {};
   ULONG returned = 0;

@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <cstring>
 
-// The native calls of the process model, looked up in ntdll on first use (the process table
-// query sits in win::Entries(), where tests can replace it).
+// Status codes, information classes and record reading of the process model's native calls,
+// which sit in win::Entries().
 namespace process::ntdll {
 
 constexpr LONG kStatusSuccess = 0;
@@ -15,14 +15,6 @@ constexpr LONG kStatusProcedureNotFound = static_cast<LONG>(0xC000007A);
 
 constexpr ULONG kSystemProcessInformation = 5;
 constexpr ULONG kSystemHandleInformation = 16;
-
-using QueryInformationProcessFn = LONG(WINAPI*)(HANDLE process, ULONG infoClass, void* info,
-                                                ULONG length, ULONG* returned);
-using QueryObjectFn = LONG(WINAPI*)(HANDLE handle, ULONG infoClass, void* info, ULONG length,
-                                    ULONG* returned);
-
-QueryInformationProcessFn QueryInformationProcess();
-QueryObjectFn QueryObject();
 
 // A 32-bit field of a record the system wrote, read without alignment assumptions.
 inline uint32_t Read32(const void* record, size_t offset) {

@@ -93,7 +93,7 @@ bool IsListedProcess(HANDLE process, uint64_t createTime) {
 
 std::string ReadProcessImagePath(HANDLE process) {
   const std::string unknown = "?";
-  const auto queryInformation = ntdll::QueryInformationProcess();
+  const auto queryInformation = win::Entries().ntQueryInformationProcess;
   if (!queryInformation) return unknown;
   unsigned char basic[kBasicInfoSize] = {};
   ULONG returned = 0;

@@ -6,9 +6,25 @@
 
 namespace win {
 
-// Entry points that older systems lack or that tests must replace. Filled once at start-up;
-// a test may null or swap a field and re-run the module start that reads it. The program
-// calls directly only what Windows 2000 exports: each later function is here, with a fallback.
+// ntdll's calls take pointers to records of <winternl.h>; here they are plain pointers, so that
+// only the module that builds the records needs that header.
+using NtQueryInformationProcessFn = LONG(WINAPI*)(HANDLE process, ULONG infoClass, void* info,
+                                                  ULONG length, ULONG* returned);
+using NtQueryObjectFn = LONG(WINAPI*)(HANDLE handle, ULONG infoClass, void* info, ULONG length,
+                                      ULONG* returned);
+using NtOpenFileFn = LONG(WINAPI*)(HANDLE* handle, ACCESS_MASK access, void* objectAttributes,
+                                   void* io, ULONG share, ULONG options);
+using NtFileInformationFn = LONG(WINAPI*)(HANDLE handle, void* io, void* information, ULONG length,
+                                          ULONG informationClass);
+using NtQueryDirectoryFileFn = LONG(WINAPI*)(HANDLE folder, HANDLE event, void* apcRoutine,
+                                             void* apcContext, void* io, void* information,
+                                             ULONG length, ULONG informationClass,
+                                             BOOLEAN singleEntry, void* fileName,
+                                             BOOLEAN restartScan);
+
+// Every entry point the program looks up at run time. Filled once at start-up; a test may null
+// or swap a field and re-run the module start that reads it. The program calls directly only
+// what Windows 2000 exports: each later function is here, with a fallback.
 struct EntryPoints {
   BOOL(WINAPI* isWow64Process)(HANDLE, PBOOL) = nullptr;                 // XP SP2
   void(WINAPI* getNativeSystemInfo)(LPSYSTEM_INFO) = nullptr;            // XP
@@ -16,6 +32,14 @@ struct EntryPoints {
   LONG(WINAPI* regDeleteKeyEx)(HKEY, LPCWSTR, REGSAM, DWORD) = nullptr;  // XP x64, Vista
   // ntdll's NtQuerySystemInformation: the process and handle tables.
   LONG(WINAPI* ntQuerySystemInformation)(ULONG, void*, ULONG, ULONG*) = nullptr;
+  NtQueryInformationProcessFn ntQueryInformationProcess = nullptr;
+  NtQueryObjectFn ntQueryObject = nullptr;
+  ULONG(WINAPI* rtlNtStatusToDosError)(LONG) = nullptr;
+  // The folder removal's file calls.
+  NtOpenFileFn ntOpenFile = nullptr;
+  NtFileInformationFn ntQueryInformationFile = nullptr;
+  NtFileInformationFn ntSetInformationFile = nullptr;
+  NtQueryDirectoryFileFn ntQueryDirectoryFile = nullptr;
   // Wine has no LPC ports; tests put a stand-in receiver here.
   NtConnectPortFn ntConnectPort = nullptr;
 };

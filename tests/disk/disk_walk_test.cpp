@@ -12,6 +12,7 @@
 #include "support/test_env.h"
 #include "support/unix_link.h"
 #include "tree.h"
+#include "win/entry_points.h"
 
 // How the passes walk and delete: any depth, the deletion class, the opens, reparse tags. Wine
 // lacks the extended deletion class and non-link reparse folders; those cases go through the
@@ -89,7 +90,7 @@ TEST(DiskWalkTest, StackStaysFlatThroughEightHundredLevels) {
 
 // The deletions the module asks for, through its set-information entry.
 struct DeletionLog {
-  disk::native::SetInformationFn real = nullptr;
+  win::NtFileInformationFn real = nullptr;
   bool acceptExtended = false;  // stand in for a system that has the extended class
   std::vector<ULONG> extendedFlags;
   std::vector<LONG> extendedStatus;
@@ -121,10 +122,10 @@ class DeletionClassTest : public ::testing::Test {
  protected:
   void SetUp() override {
     deletions = DeletionLog{};
-    deletions.real = disk::native::TestCalls().setInformation;
-    disk::native::TestCalls().setInformation = &LogDeletion;
+    deletions.real = win::Entries().ntSetInformationFile;
+    win::Entries().ntSetInformationFile = &LogDeletion;
   }
-  void TearDown() override { disk::native::TestCalls().setInformation = deletions.real; }
+  void TearDown() override { win::Entries().ntSetInformationFile = deletions.real; }
 
   const std::vector<Node> tree_ = {{L"a.txt"},     {L"b.txt"}, {L"ro.txt", FILE_ATTRIBUTE_READONLY},
                                    {L"c.txt"},     {L"sub\\"}, {L"sub\\d.txt"},
@@ -178,7 +179,7 @@ TEST_F(DeletionClassTest, AcceptedExtendedClassDeletesWithPosixSemanticsOnly) {
 
 // The opens, through the module's open entry.
 std::vector<ULONG> openOptions;
-disk::native::OpenFileFn realOpen = nullptr;
+win::NtOpenFileFn realOpen = nullptr;
 
 LONG NTAPI LogOpen(HANDLE* handle, ACCESS_MASK access, void* attributes, void* io, ULONG share,
                    ULONG options) {
@@ -193,12 +194,12 @@ TEST(DiskWalkTest, OpensCarryNoBackupIntent) {
   const std::wstring top = scratch / L"Data";
   disktest::MakeTree(top, {{L"a.txt"}, {L"sub\\"}, {L"sub\\b.txt"}, {L"sub\\deep\\"}});
   openOptions.clear();
-  realOpen = disk::native::TestCalls().openFile;
-  disk::native::TestCalls().openFile = &LogOpen;
+  realOpen = win::Entries().ntOpenFile;
+  win::Entries().ntOpenFile = &LogOpen;
   std::vector<std::wstring> files;
   disk::ListFilesInTree(top + L"\\", L"*.*", files);
   RunBothPasses(top);
-  disk::native::TestCalls().openFile = realOpen;
+  win::Entries().ntOpenFile = realOpen;
 
   EXPECT_EQ(files.size(), 2u);
   EXPECT_FALSE(PathExists(top));
