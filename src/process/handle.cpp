@@ -31,30 +31,31 @@ bool QueryOwnAccess(HANDLE handle, uint32_t* access) {
 
 }  // namespace
 
-std::vector<TNtHandleItem> ReadSystemHandleTable() {
-  std::vector<TNtHandleItem> items;
+bool FindSystemHandle(uint32_t processId, uint32_t handle, TNtHandleItem* found) {
   const auto query = win::Entries().ntQuerySystemInformation;
-  if (!query) return items;
+  if (!query) return false;
   unsigned char probe[20] = {};
   ULONG needed = 0;
   query(ntdll::kSystemHandleInformation, probe, sizeof(probe), &needed);
-  if (needed == 0 || needed > 0x7FFFFFFF / 2) return items;
-  std::vector<unsigned char> buffer(needed * 2);
+  if (needed == 0 || needed > 0x7FFFFFFF / 2) return false;
+  ntdll::TableBuffer buffer;
+  if (!buffer.Allocate(static_cast<size_t>(needed) * 2)) return false;
   ULONG returned = 0;
   if (query(ntdll::kSystemHandleInformation, buffer.data(), static_cast<ULONG>(buffer.size()),
             &returned) != ntdll::kStatusSuccess) {
-    return items;
+    return false;
   }
   // The count comes from the system; never walk past what the buffer holds.
   const size_t count =
       std::min<size_t>(ntdll::Read32(buffer.data(), 0), (buffer.size() - 4) / kHandleItemSize);
-  items.reserve(count);
   for (size_t i = 0; i < count; ++i) {
     const unsigned char* entry = buffer.data() + 4 + i * kHandleItemSize;
-    items.push_back({ntdll::Read32(entry, 0), ntdll::Read16(entry, 4), ntdll::Read16(entry, 6),
-                     ntdll::Read32(entry, 8), ntdll::Read32(entry, 12)});
+    if (ntdll::Read32(entry, 0) != processId || ntdll::Read16(entry, 6) != handle) continue;
+    *found = {ntdll::Read32(entry, 0), ntdll::Read16(entry, 4), ntdll::Read16(entry, 6),
+              ntdll::Read32(entry, 8), ntdll::Read32(entry, 12)};
+    return true;
   }
-  return items;
+  return false;
 }
 
 TIHandle::TIHandle(bool valid, uint32_t lastErrorNo, const std::string& lastErrorStr,
@@ -71,16 +72,11 @@ TIHandle::TIHandle(bool valid, uint32_t lastErrorNo, const std::string& lastErro
     const bool own = processID == ::GetCurrentProcessId();
     if (autoClose && own) FOwned.reset(handle);
 
-    bool found = false;
-    for (const TNtHandleItem& item : ReadSystemHandleTable()) {
-      if (item.pid == FProcess && item.handle == HandleValue(FHandle)) {
-        FAccess = item.access;
-        FAddr = item.objAddr;
-        found = true;
-        break;
-      }
-    }
-    if (!found && own) {
+    TNtHandleItem item;
+    if (FindSystemHandle(FProcess, HandleValue(FHandle), &item)) {
+      FAccess = item.access;
+      FAddr = item.objAddr;
+    } else if (own) {
       QueryOwnAccess(FHandle, &FAccess);
       FAddr = HandleValue(FHandle);
     }

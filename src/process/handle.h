@@ -4,7 +4,6 @@
 
 #include <cstdint>
 #include <string>
-#include <vector>
 
 #include "process/basic.h"
 #include "process/kernel_objects.h"
@@ -46,7 +45,8 @@ struct TNtHandleItem {
   uint32_t access;
 };
 
-// A snapshot of every open handle in the system; empty when the table cannot be read.
-std::vector<TNtHandleItem> ReadSystemHandleTable();
+// One process's handle in a snapshot of the system handle table; false when the table does
+// not list it or cannot be read (also for want of memory).
+bool FindSystemHandle(uint32_t processId, uint32_t handle, TNtHandleItem* found);
 
 }  // namespace process

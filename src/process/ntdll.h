@@ -2,8 +2,11 @@
 
 #include <windows.h>
 
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <memory>
+#include <new>
 
 // Status codes, information classes and record reading of the process model's native calls,
 // which sit in win::Entries().
@@ -11,6 +14,7 @@ namespace process::ntdll {
 
 constexpr LONG kStatusSuccess = 0;
 constexpr LONG kStatusInfoLengthMismatch = static_cast<LONG>(0xC0000004);
+constexpr LONG kStatusNoMemory = static_cast<LONG>(0xC0000017);
 constexpr LONG kStatusProcedureNotFound = static_cast<LONG>(0xC000007A);
 
 constexpr ULONG kSystemProcessInformation = 5;
@@ -28,5 +32,24 @@ inline uint16_t Read16(const void* record, size_t offset) {
   std::memcpy(&value, static_cast<const char*>(record) + offset, sizeof(value));
   return value;
 }
+
+// A zero-filled buffer of a size the system asks for. A size that cannot be had leaves it
+// empty: a failed query, not an exception.
+class TableBuffer {
+ public:
+  bool Allocate(size_t size) {
+    bytes_.reset();  // the old one goes first: it may be most of the address space
+    size_ = 0;
+    bytes_.reset(new (std::nothrow) unsigned char[size]());
+    if (bytes_) size_ = size;
+    return bytes_ != nullptr;
+  }
+  unsigned char* data() const { return bytes_.get(); }
+  size_t size() const { return size_; }
+
+ private:
+  std::unique_ptr<unsigned char[]> bytes_;
+  size_t size_ = 0;
+};
 
 }  // namespace process::ntdll

@@ -60,23 +60,21 @@ bool LayoutIs32Bit(HANDLE process, bool selfUnderWow64) {
 
 // The table from one query sized at twice the length the system reports; when it reports
 // none, from growing guesses up to 4 MiB.
-LONG QueryProcessTable(std::vector<unsigned char>* buffer) {
+LONG QueryProcessTable(ntdll::TableBuffer* buffer) {
   const auto query = win::Entries().ntQuerySystemInformation;
   if (!query) return ntdll::kStatusProcedureNotFound;
   ULONG needed = 0;
   LONG status = query(ntdll::kSystemProcessInformation, nullptr, 0, &needed);
   if (needed != 0) {
     if (needed > 0x7FFFFFFF / 2) return ntdll::kStatusInfoLengthMismatch;
-    buffer->assign(static_cast<size_t>(needed) * 2, 0);
+    if (!buffer->Allocate(static_cast<size_t>(needed) * 2)) return ntdll::kStatusNoMemory;
     return query(ntdll::kSystemProcessInformation, buffer->data(),
                  static_cast<ULONG>(buffer->size()), &needed);
   }
   ULONG size = kFirstGuess;
   do {
     size *= 2;
-    buffer->clear();
-    buffer->shrink_to_fit();
-    buffer->assign(size, 0);
+    if (!buffer->Allocate(size)) return ntdll::kStatusNoMemory;
     status = query(ntdll::kSystemProcessInformation, buffer->data(), size, &needed);
   } while (status != ntdll::kStatusSuccess && size < kLargestGuess);
   return status;
@@ -118,7 +116,7 @@ std::string ReadProcessImagePath(HANDLE process) {
 }
 
 uint32_t EnumerateProcessTable(const std::function<void(const ProcessTableEntry&)>& onEntry) {
-  std::vector<unsigned char> buffer;
+  ntdll::TableBuffer buffer;
   const LONG status = QueryProcessTable(&buffer);
   if (status != ntdll::kStatusSuccess) return static_cast<uint32_t>(status);
 

@@ -138,6 +138,7 @@ struct TableQueryLog {
   LONG failWith = 0;            // answer every query of the table with this status
   bool reportNoLength = false;  // answer the size probe with length 0
   ULONG succeedFrom = 0;        // with reportNoLength: fail below this buffer size
+  ULONG claimLength = 0;        // answer the size probe with this length
   ULONG reported = 0;
 };
 TableQueryLog* g_log = nullptr;
@@ -146,6 +147,10 @@ decltype(win::EntryPoints::ntQuerySystemInformation) g_real = nullptr;
 LONG WINAPI LoggingQuery(ULONG infoClass, void* buffer, ULONG size, ULONG* returned) {
   if (infoClass != 5) return g_real(infoClass, buffer, size, returned);
   g_log->sizes.push_back(size);
+  if (g_log->claimLength != 0) {
+    if (returned) *returned = g_log->claimLength;
+    return static_cast<LONG>(0xC0000004);
+  }
   if (g_log->failWith != 0) {
     if (returned) *returned = 0;
     return g_log->failWith;
@@ -213,6 +218,15 @@ TEST_F(ProcessTableQueryTest, AnUnreadableTableGivesAValidEmptyListWithTheStatus
   EXPECT_EQ(failed->GetLastErrorNo(), 0xC0000017u);
   EXPECT_FALSE(failed->GetLastErrorStr().empty());
   EXPECT_FALSE(process::FindProcess("TW6Log.exe")->IsValid());
+
+  // Twice this length is all of a 32-bit process's 2 GiB: the buffer cannot be had.
+  log_ = TableQueryLog();
+  log_.claimLength = 0x7FFFFFFF / 2;
+  const Ptr<IProcesses> unallocated = process::FindProcesses("TW6Log.exe");
+  EXPECT_TRUE(unallocated->IsValid());
+  EXPECT_EQ(unallocated->GetItemCount(), 0);
+  EXPECT_EQ(unallocated->GetLastErrorNo(), 0xC0000017u);
+  EXPECT_EQ(log_.sizes, std::vector<ULONG>{0});
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include "process/handle.h"
 #include "process/lookup.h"
 #include "process/processes.h"
+#include "win/entry_points.h"
 
 namespace {
 
@@ -183,6 +184,39 @@ TEST_F(ObjectModelTest, HandleObjectsNeedAHandleAndLearnItsAccess) {
   // The handle object closed the handle when it went.
   DWORD flags = 0;
   EXPECT_FALSE(::GetHandleInformation(own, &flags));
+}
+
+// The handle table's query, replaced: it reports a length whose double no 32-bit process can
+// allocate.
+int g_handleTableQueries = 0;
+decltype(win::EntryPoints::ntQuerySystemInformation) g_realQuery = nullptr;
+
+LONG WINAPI UnallocatableHandleTable(ULONG infoClass, void* buffer, ULONG size, ULONG* returned) {
+  if (infoClass != 16) return g_realQuery(infoClass, buffer, size, returned);
+  ++g_handleTableQueries;
+  if (returned) *returned = 0x7FFFFFFF / 2;
+  return static_cast<LONG>(0xC0000004);
+}
+
+// A table that cannot be had is a failed query: the object learns its own handle's access
+// from the object itself.
+TEST_F(ObjectModelTest, HandleObjectWithoutMemoryForTheHandleTableAsksTheObject) {
+  g_realQuery = win::Entries().ntQuerySystemInformation;
+  g_handleTableQueries = 0;
+  win::Entries().ntQuerySystemInformation = UnallocatableHandleTable;
+  HANDLE own =
+      ::OpenProcess(PROCESS_QUERY_INFORMATION | SYNCHRONIZE, FALSE, ::GetCurrentProcessId());
+  ASSERT_TRUE(own);
+  {
+    const Ptr<process::IHandle> handle = Make<process::TIHandle>(
+        true, 0, "", ::GetCurrentProcessId(), own, true, process::otProcess);
+    EXPECT_TRUE(handle->IsValid());
+    EXPECT_TRUE(handle->Success());
+    EXPECT_EQ(handle->GetAccess() & (PROCESS_QUERY_INFORMATION | SYNCHRONIZE),
+              static_cast<uint32_t>(PROCESS_QUERY_INFORMATION | SYNCHRONIZE));
+  }
+  win::Entries().ntQuerySystemInformation = g_realQuery;
+  EXPECT_EQ(g_handleTableQueries, 1);  // the length probe only
 }
 
 struct ErrorTextCase {
