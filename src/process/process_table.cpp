@@ -115,11 +115,13 @@ std::string ReadProcessImagePath(HANDLE process) {
   return name.empty() ? unknown : name;
 }
 
-uint32_t EnumerateProcessTable(const std::function<void(const ProcessTableEntry&)>& onEntry) {
+uint32_t EnumerateProcessTable(const std::function<bool(std::string_view tableName)>& readPath,
+                               const std::function<void(const ProcessTableEntry&)>& onEntry) {
   ntdll::TableBuffer buffer;
   const LONG status = QueryProcessTable(&buffer);
   if (status != ntdll::kStatusSuccess) return static_cast<uint32_t>(status);
 
+  const auto openProcess = win::Entries().openProcessForPath;
   const bool selfUnderWow64 = apptools2::RunningUnderWow64();
   const uintptr_t bufferStart = reinterpret_cast<uintptr_t>(buffer.data());
   size_t offset = 0;
@@ -136,20 +138,24 @@ uint32_t EnumerateProcessTable(const std::function<void(const ProcessTableEntry&
     if (nameAddress == 0) {
       found.name = "[System Process]";
     } else {
+      const size_t nameBytes = ntdll::Read16(entry, kEntryNameLength);
+      const bool inside =
+          nameAddress >= bufferStart && nameAddress - bufferStart + nameBytes <= buffer.size();
+      const std::string tableName =
+          inside ? Narrow(reinterpret_cast<const wchar_t*>(nameAddress), nameBytes / 2)
+                 : std::string();
       found.name = "?";
-      win::UniqueKernelHandle process(::OpenProcess(kOpenForPath, FALSE, found.id));
-      // A process that took the listed one's id since the snapshot does not lend it its name.
-      if (process && LayoutIs32Bit(process.get(), selfUnderWow64) &&
-          IsListedProcess(process.get(), found.createTime)) {
-        found.name = ReadProcessImagePath(process.get());
+      // Security products take reading another process's memory for credential theft, and it
+      // costs: only for a name the caller may want, or when the table gives no name to judge.
+      if ((!inside || readPath(tableName)) && openProcess) {
+        win::UniqueKernelHandle process(openProcess(kOpenForPath, FALSE, found.id));
+        // A process that took the listed one's id since the snapshot does not lend it its name.
+        if (process && LayoutIs32Bit(process.get(), selfUnderWow64) &&
+            IsListedProcess(process.get(), found.createTime)) {
+          found.name = ReadProcessImagePath(process.get());
+        }
       }
-      if (found.name == "?") {
-        const size_t nameBytes = ntdll::Read16(entry, kEntryNameLength);
-        const bool inside =
-            nameAddress >= bufferStart && nameAddress - bufferStart + nameBytes <= buffer.size();
-        found.name = inside ? Narrow(reinterpret_cast<const wchar_t*>(nameAddress), nameBytes / 2)
-                            : std::string();
-      }
+      if (found.name == "?") found.name = tableName;
     }
     onEntry(found);
     const uint32_t next = ntdll::Read32(entry, kEntryNextOffset);

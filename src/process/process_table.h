@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <string_view>
 
 namespace process {
 
@@ -13,12 +14,14 @@ struct ProcessTableEntry {
   uint32_t parentId;
   uint32_t session;
   uint64_t createTime;  // 100 ns units since 1601, as the table gives it
-  std::string name;     // full image path, else the table's file name, or "[System Process]"
+  std::string name;     // the image path if read, else the table's name, or "[System Process]"
 };
 
-// Walks a snapshot of the native process table, in its order. Returns 0, or the status code
-// of the query that failed (then nothing was walked).
-uint32_t EnumerateProcessTable(const std::function<void(const ProcessTableEntry&)>& onEntry);
+// Walks a snapshot of the native process table, in its order. An entry's full image path is
+// read only when readPath accepts the table's name for it (a file name); the others keep that
+// name. Returns 0, or the status code of the query that failed (then nothing was walked).
+uint32_t EnumerateProcessTable(const std::function<bool(std::string_view tableName)>& readPath,
+                               const std::function<void(const ProcessTableEntry&)>& onEntry);
 
 // Whether an opened process is the one the table listed: a process id may have been given to
 // a new process since the snapshot, the creation time tells them apart. The handle needs the

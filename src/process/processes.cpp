@@ -46,9 +46,15 @@ void TIProcesses::RefreshItems() {
     TIProcesses* list;
     ~EndRefreshOnExit() { list->EndRefresh(); }
   } endRefresh{this};
-  const uint32_t status = EnumerateProcessTable([this](const ProcessTableEntry& entry) {
-    MatchAndAdd(entry.id, entry.parentId, entry.session, entry.createTime, entry.name);
-  });
+  // A process's image path can match the filter only when its file name does.
+  const std::string_view fileName = FileNamePart(FExeFile);
+  const uint32_t status = EnumerateProcessTable(
+      [this, fileName](std::string_view tableName) {
+        return FAll || SameText1252(FileNamePart(tableName), fileName);
+      },
+      [this](const ProcessTableEntry& entry) {
+        MatchAndAdd(entry.id, entry.parentId, entry.session, entry.createTime, entry.name);
+      });
   if (status != 0) SetLastError(status, "");
 }
 

@@ -30,6 +30,7 @@ EntryPoints LookUp() {
   e.ntSetInformationFile = FindEntry<NtFileInformationFn>(L"ntdll", "NtSetInformationFile");
   e.ntQueryDirectoryFile = FindEntry<NtQueryDirectoryFileFn>(L"ntdll", "NtQueryDirectoryFile");
   e.ntConnectPort = FindEntry<NtConnectPortFn>(L"ntdll", "NtConnectPort");
+  e.openProcessForPath = &::OpenProcess;
   return e;
 }
 

@@ -22,9 +22,10 @@ using NtQueryDirectoryFileFn = LONG(WINAPI*)(HANDLE folder, HANDLE event, void* 
                                              BOOLEAN singleEntry, void* fileName,
                                              BOOLEAN restartScan);
 
-// Every entry point the program looks up at run time. Filled once at start-up; a test may null
-// or swap a field and re-run the module start that reads it. The program calls directly only
-// what Windows 2000 exports: each later function is here, with a fallback.
+// Every entry point the program looks up at run time, and the few calls that tests must
+// replace. Filled once at start-up; a test may null or swap a field and re-run the module start
+// that reads it. The program calls directly only what Windows 2000 exports: each later function
+// is here, with a fallback.
 struct EntryPoints {
   BOOL(WINAPI* isWow64Process)(HANDLE, PBOOL) = nullptr;                 // XP SP2
   void(WINAPI* getNativeSystemInfo)(LPSYSTEM_INFO) = nullptr;            // XP
@@ -42,6 +43,9 @@ struct EntryPoints {
   NtQueryDirectoryFileFn ntQueryDirectoryFile = nullptr;
   // Wine has no LPC ports; tests put a stand-in receiver here.
   NtConnectPortFn ntConnectPort = nullptr;
+  // Not looked up: kernel32's OpenProcess, for the process lookups' opens to read an image
+  // path, which tests count.
+  HANDLE(WINAPI* openProcessForPath)(DWORD, BOOL, DWORD) = nullptr;
 };
 
 EntryPoints& Entries();

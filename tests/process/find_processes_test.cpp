@@ -4,11 +4,13 @@
 
 #include <algorithm>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/startup.h"
 #include "process/kernel_objects.h"
 #include "process/lookup.h"
+#include "process/name_match.h"
 #include "process/process_table.h"
 #include "support/sleepers.h"
 #include "support/test_env.h"
@@ -130,6 +132,97 @@ TEST_F(FindProcessesTest, ImagePathNeedsTheReadRight) {
   ASSERT_TRUE(full && queryOnly);
   EXPECT_EQ(process::ReadProcessImagePath(full.get()), Narrow(a_ / L"TW6Log.exe"));
   EXPECT_EQ(process::ReadProcessImagePath(queryOnly.get()), "?");
+}
+
+// The lookups' opens of a process to read its image path, through their entry.
+std::vector<DWORD> g_openedForPath;
+
+HANDLE WINAPI RecordingOpen(DWORD access, BOOL inherit, DWORD id) {
+  if (access & PROCESS_VM_READ) g_openedForPath.push_back(id);
+  return ::OpenProcess(access, inherit, id);
+}
+
+std::vector<DWORD> Sorted(std::vector<DWORD> ids) {
+  std::sort(ids.begin(), ids.end());
+  return ids;
+}
+
+bool Contains(const std::vector<DWORD>& ids, DWORD id) {
+  return std::find(ids.begin(), ids.end(), id) != ids.end();
+}
+
+// Security products take a read of another process's memory (lsass.exe's, say) for credential
+// theft: a lookup by name reads only the processes the table lists under that file name.
+TEST_F(FindProcessesTest, ReadsTheMemoryOnlyOfProcessesListedUnderTheName) {
+  testenv::ChildProcess inA = testenv::StartSleeperAs(a_ / L"TW6Log.exe");
+  testenv::ChildProcess inB = testenv::StartSleeperAs(b_ / L"TW6Log.exe");
+  testenv::ChildProcess guard = testenv::StartSleeperAs(a_ / L"TW6Guard.exe");
+  ASSERT_TRUE(inA.started() && inB.started() && guard.started());
+  win::Entries().openProcessForPath = RecordingOpen;
+
+  for (const std::string& name : {std::string("tw6LOG.exe"), Narrow(b_ / L"TW6Log.exe")}) {
+    g_openedForPath.clear();
+    process::FindProcesses(name);
+    EXPECT_EQ(Sorted(g_openedForPath), Sorted({inA.id(), inB.id()})) << name;
+  }
+  g_openedForPath.clear();
+  process::FindProcesses("*");
+  EXPECT_TRUE(Contains(g_openedForPath, guard.id()));
+  EXPECT_TRUE(Contains(g_openedForPath, ::GetCurrentProcessId()));
+}
+
+using Listing = std::vector<std::pair<DWORD, std::string>>;
+
+Listing ListingOf(const Ptr<IProcesses>& list) {
+  Listing listing;
+  for (int32_t i = 0; i < list->GetItemCount(); ++i) {
+    const Ptr<process::IProcess> item = list->GetItem(i);
+    listing.emplace_back(item->GetID(), item->GetExeFile());
+  }
+  return listing;
+}
+
+// What a lookup lists is the whole table, every image path read (the "*" list), filtered by
+// the name: with and without a folder, in any letter case.
+TEST_F(FindProcessesTest, ListsWhatTheWholeTableFilteredByTheNameGives) {
+  testenv::ScratchFolder wrong(L"find wrong");
+  testenv::ChildProcess inA = testenv::StartSleeperAs(a_ / L"TW6Log.exe");
+  // Under WOW64 a 64-bit one, listed under its table name and so compared by file name only.
+  testenv::ChildProcess inB = testenv::StartSleeperAs(b_ / L"TW6Log.exe", testenv::IsWow64());
+  testenv::ChildProcess guard = testenv::StartSleeperAs(a_ / L"TW6Guard.exe");
+  ASSERT_TRUE(inA.started() && inB.started() && guard.started());
+  const std::string pathA = Narrow(a_ / L"TW6Log.exe");
+  std::string upperA = pathA;
+  std::transform(upperA.begin(), upperA.end(), upperA.begin(),
+                 [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c; });
+  ASSERT_NE(upperA, pathA);
+
+  const struct {
+    std::string filter;
+    bool findsA;
+  } cases[] = {{"TW6Log.exe", true},
+               {"tw6log.EXE", true},
+               {pathA, true},
+               {upperA, true},
+               {Narrow(b_ / L"TW6Log.exe"), false},
+               {Narrow(wrong / L"TW6Log.exe"), false},
+               {"TW6Guard.exe", false},
+               {"TW6.exe", false}};
+  for (const auto& c : cases) {
+    Listing expected;
+    {
+      const std::string filter = process::ExpandLongPath(c.filter);
+      for (const auto& entry : ListingOf(process::FindProcesses("*"))) {
+        if (process::NameMatches(filter, entry.second)) expected.push_back(entry);
+      }
+    }
+    const Listing found = ListingOf(process::FindProcesses(c.filter));
+    EXPECT_EQ(found, expected) << c.filter;
+    EXPECT_EQ(std::count_if(found.begin(), found.end(),
+                            [&](const auto& entry) { return entry.first == inA.id(); }),
+              c.findsA ? 1 : 0)
+        << c.filter;
+  }
 }
 
 // The process table query, replaced: what each call asked for and what it answered.
