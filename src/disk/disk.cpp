@@ -12,6 +12,7 @@ namespace disk {
 namespace {
 
 ListedFolderHook listedFolderHook = nullptr;
+int maxWalkDepth = kMaxWalkDepth;
 
 // A folder whose name begins with "." is never entered, emptied or removed; that also drops
 // "." and "..". Files are not tested on their names.
@@ -144,6 +145,8 @@ void WalkTree(win::UniqueFileHandle top, std::wstring_view topPath, const Walk& 
       continue;
     }
     if (!IsWalkedFolder(entry)) continue;
+    // The entry lies stack.size() levels below the top.
+    if (stack.size() > static_cast<size_t>(maxWalkDepth)) continue;
     if (entry.IsLink()) {
       // Removing a directory link removes the link, never its target.
       if (!RemovesSubfolders(walk.pass)) continue;
@@ -183,6 +186,8 @@ void ListFilesInTree(std::wstring_view folder, std::wstring_view mask,
 void RemoveSubfoldersInTree(std::wstring_view folder, int depth) {
   WalkFrom(folder, 1, Walk{depth > 0 ? Pass::FolderTree : Pass::Subfolders});
 }
+
+void SetMaxWalkDepth(int levels) { maxWalkDepth = levels; }
 
 void SetListedFolderHook(ListedFolderHook hook) { listedFolderHook = hook; }
 
