@@ -16,6 +16,7 @@
 #include "ipc/names.h"
 #include "ipc/receiver.h"
 #include "ipc/records.h"
+#include "ipc/waits.h"
 #include "support/child_process.h"
 #include "support/mutex_keeper.h"
 #include "support/test_env.h"
