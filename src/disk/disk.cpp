@@ -12,6 +12,7 @@ namespace disk {
 namespace {
 
 ListedFolderHook listedFolderHook = nullptr;
+int maxWalkDepth = kMaxWalkDepth;
 
 // A folder whose name begins with "." is never entered, emptied or removed; that also drops
 // "." and "..". Files are not tested on their names.
@@ -66,12 +67,26 @@ win::UniqueFileHandle OpenTop(std::wstring_view folder, int levels, native::Purp
   return handle;
 }
 
-enum class FileStep { None, Delete, List };
+// What one walk removes, named per pass.
+enum class Pass {
+  ListFiles,           // nothing; appends the files that match the mask
+  FilesAndSubfolders,  // the file pass: each folder's files, the subfolders bottom-up; top stays
+  Subfolders,          // the subfolders bottom-up; files and the top stay
+  FolderTree,          // the folder pass: the subfolders bottom-up, then the top
+};
+
+constexpr bool VisitsFiles(Pass pass) {
+  return pass == Pass::ListFiles || pass == Pass::FilesAndSubfolders;
+}
+// Links to folders go with the subfolders.
+constexpr bool RemovesSubfolders(Pass pass) { return pass != Pass::ListFiles; }
+constexpr bool RemovesTop(Pass pass) { return pass == Pass::FolderTree; }
+constexpr native::Purpose TopPurpose(Pass pass) {
+  return RemovesTop(pass) ? native::Purpose::Remove : native::Purpose::List;
+}
 
 struct Walk {
-  FileStep files = FileStep::None;
-  bool removeFolders = false;  // every folder below the top, bottom-up, and links to folders
-  bool removeTop = false;
+  Pass pass;
   std::wstring_view mask = L"*.*";
   std::vector<std::wstring>* list = nullptr;
 };
@@ -90,7 +105,7 @@ void VisitFiles(Frame& frame, const Walk& walk, const std::wstring& path,
   native::Entry entry;
   while (frame.reader.Next(frame.handle.get(), entry)) {
     if (entry.IsFolder() || !MatchesMask(entry.name, walk.mask)) continue;
-    if (walk.files == FileStep::List) {
+    if (walk.pass == Pass::ListFiles) {
       walk.list->push_back(path + entry.name);
       continue;
     }
@@ -108,7 +123,7 @@ void VisitFiles(Frame& frame, const Walk& walk, const std::wstring& path,
 void WalkTree(win::UniqueFileHandle top, std::wstring_view topPath, const Walk& walk) {
   if (!top) return;
   const native::Purpose purpose =
-      walk.removeFolders ? native::Purpose::Remove : native::Purpose::List;
+      RemovesSubfolders(walk.pass) ? native::Purpose::Remove : native::Purpose::List;
   native::Deleter deleter;
   // The current folder's path, only for the list and the test hook.
   std::wstring path(topPath);
@@ -116,12 +131,12 @@ void WalkTree(win::UniqueFileHandle top, std::wstring_view topPath, const Walk& 
   path += L'\\';
   std::vector<Frame> stack;
   stack.push_back(Frame{std::move(top), {}, path.size()});
-  if (walk.files != FileStep::None) VisitFiles(stack.back(), walk, path, deleter);
+  if (VisitsFiles(walk.pass)) VisitFiles(stack.back(), walk, path, deleter);
   while (!stack.empty()) {
     native::Entry entry;
     const HANDLE folder = stack.back().handle.get();
     if (!stack.back().reader.Next(folder, entry)) {
-      if (stack.size() > 1 ? walk.removeFolders : walk.removeTop) {
+      if (stack.size() > 1 ? RemovesSubfolders(walk.pass) : RemovesTop(walk.pass)) {
         native::ClearAttributes(folder);
         deleter.Delete(folder);
       }
@@ -130,9 +145,11 @@ void WalkTree(win::UniqueFileHandle top, std::wstring_view topPath, const Walk& 
       continue;
     }
     if (!IsWalkedFolder(entry)) continue;
+    // The entry lies stack.size() levels below the top.
+    if (stack.size() > static_cast<size_t>(maxWalkDepth)) continue;
     if (entry.IsLink()) {
       // Removing a directory link removes the link, never its target.
-      if (!walk.removeFolders) continue;
+      if (!RemovesSubfolders(walk.pass)) continue;
       win::UniqueFileHandle link = native::OpenLink(folder, entry);
       if (link) deleter.Delete(link.get());
       continue;
@@ -143,42 +160,34 @@ void WalkTree(win::UniqueFileHandle top, std::wstring_view topPath, const Walk& 
     path += entry.name;
     path += L'\\';
     stack.push_back(Frame{std::move(child), {}, path.size()});
-    if (walk.files != FileStep::None) VisitFiles(stack.back(), walk, path, deleter);
+    if (VisitsFiles(walk.pass)) VisitFiles(stack.back(), walk, path, deleter);
   }
+}
+
+void WalkFrom(std::wstring_view folder, int checkedLevels, const Walk& walk) {
+  WalkTree(OpenTop(folder, checkedLevels, TopPurpose(walk.pass)), folder, walk);
 }
 
 }  // namespace
 
 void DeleteFilesInTree(std::wstring_view folder, int checkedLevels) {
-  Walk walk;
-  walk.files = FileStep::Delete;
-  walk.removeFolders = true;
-  WalkTree(OpenTop(folder, checkedLevels, native::Purpose::List), folder, walk);
+  WalkFrom(folder, checkedLevels, Walk{Pass::FilesAndSubfolders});
 }
 
 void RemoveFolderTree(std::wstring_view folder, int checkedLevels) {
-  Walk walk;
-  walk.removeFolders = true;
-  walk.removeTop = true;
-  WalkTree(OpenTop(folder, checkedLevels, native::Purpose::Remove), folder, walk);
+  WalkFrom(folder, checkedLevels, Walk{Pass::FolderTree});
 }
 
 void ListFilesInTree(std::wstring_view folder, std::wstring_view mask,
                      std::vector<std::wstring>& list) {
-  Walk walk;
-  walk.files = FileStep::List;
-  walk.mask = mask;
-  walk.list = &list;
-  WalkTree(OpenTop(folder, 1, native::Purpose::List), folder, walk);
+  WalkFrom(folder, 1, Walk{Pass::ListFiles, mask, &list});
 }
 
 void RemoveSubfoldersInTree(std::wstring_view folder, int depth) {
-  Walk walk;
-  walk.removeFolders = true;
-  walk.removeTop = depth > 0;
-  const native::Purpose purpose = depth > 0 ? native::Purpose::Remove : native::Purpose::List;
-  WalkTree(OpenTop(folder, 1, purpose), folder, walk);
+  WalkFrom(folder, 1, Walk{depth > 0 ? Pass::FolderTree : Pass::Subfolders});
 }
+
+void SetMaxWalkDepth(int levels) { maxWalkDepth = levels; }
 
 void SetListedFolderHook(ListedFolderHook hook) { listedFolderHook = hook; }
 

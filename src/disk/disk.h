@@ -32,6 +32,15 @@ void ListFilesInTree(std::wstring_view folder, std::wstring_view mask,
 // Removes the subfolders below the folder bottom-up; the folder itself too when depth > 0.
 void RemoveSubfoldersInTree(std::wstring_view folder, int depth);
 
+// The deepest level below the top that the passes enter; what lies deeper stays, as a folder
+// that cannot be opened does. No path-based tool reaches past about 16,000 levels (32,767
+// characters of one-letter folders and backslashes), and each level walked keeps about 1.1 KB:
+// uncapped, a chain made through handle-relative calls could exhaust a 32-bit address space.
+constexpr int kMaxWalkDepth = 16384;
+
+// Test seam: the deepest level the passes enter; kMaxWalkDepth unless a test changes it.
+void SetMaxWalkDepth(int levels);
+
 // Test seam: called after a folder was listed and before its folder entry `name` is opened.
 using ListedFolderHook = void (*)(const std::wstring& folder, const std::wstring& name);
 void SetListedFolderHook(ListedFolderHook hook);

@@ -5,7 +5,7 @@
 
 #include "ipc/named_objects.h"
 #include "ipc/names.h"
-#include "ipc/records.h"
+#include "ipc/waits.h"
 
 namespace ipc {
 

@@ -6,11 +6,21 @@ namespace ipc {
 
 namespace {
 
+constexpr DWORD kWorkEnded = 0;
+constexpr DWORD kWorkThrew = 1;
+
 DWORD WINAPI WorkOnThread(void* parameter) {
   auto* work = static_cast<BoundedWork*>(parameter);
-  work->Work();
+  DWORD result = kWorkEnded;
+  // Nothing may escape a thread: it would end the process in std::terminate and the runtime's
+  // error box.
+  try {
+    work->Work();
+  } catch (...) {
+    result = kWorkThrew;
+  }
   FinishedWork threadsReference(work);
-  return 0;
+  return result;
 }
 
 }  // namespace
@@ -26,6 +36,8 @@ FinishedWork RunWithin(std::unique_ptr<BoundedWork> work, DWORD waitMs) {
   if (!thread) return FinishedWork();
   FinishedWork callersReference(work.release());
   if (::WaitForSingleObject(thread.get(), waitMs) != WAIT_OBJECT_0) return FinishedWork();
+  DWORD result = kWorkThrew;
+  if (!::GetExitCodeThread(thread.get(), &result) || result != kWorkEnded) return FinishedWork();
   return callersReference;
 }
 

@@ -51,7 +51,7 @@ class FinishedWork {
 };
 
 // Runs work->Work() on a new thread and waits for it at most waitMs. Empty when the thread
-// could not be made or did not end in time.
+// could not be made, did not end in time or Work() threw.
 FinishedWork RunWithin(std::unique_ptr<BoundedWork> work, DWORD waitMs);
 
 }  // namespace ipc

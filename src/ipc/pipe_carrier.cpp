@@ -10,6 +10,7 @@
 #include "ipc/named_objects.h"
 #include "ipc/names.h"
 #include "ipc/records.h"
+#include "ipc/waits.h"
 
 namespace ipc {
 
@@ -73,6 +74,9 @@ bool HandOver(std::string_view channel, const void* message, uint32_t messageLen
     return false;
   }
   const win::UniqueKernelHandle pipe(duplicate);
+  // Any process of the session may make the queue map first and name any handle of any
+  // process: this elevated sender writes only into a pipe, never into someone's file.
+  if (::GetFileType(pipe.get()) != FILE_TYPE_PIPE) return false;
 
   FrameHeader frame;
   frame.messageLen = messageLen;

@@ -8,6 +8,7 @@
 #include "ipc/carriers.h"
 #include "ipc/names.h"
 #include "ipc/records.h"
+#include "ipc/waits.h"
 #include "win/critical_section.h"
 #include "win/entry_points.h"
 

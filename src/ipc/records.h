@@ -14,15 +14,7 @@ constexpr uint32_t kInlineLimit = 240;
 constexpr uint32_t kConnectionInfoSize = 260;
 constexpr uint32_t kFrameHeaderSize = 16;
 constexpr uint32_t kQueueHeaderSize = 332;
-constexpr uint32_t kFirstAnswerWaitMs = 2000;
 constexpr int kMaxSendsInProgress = 7;
-// The hand-over: the port connect returns only when the receiver accepts or refuses, the pipe
-// carrier waits for the queue mutex and for room in the pipe. A healthy receiver takes a
-// message up within the 2000 ms of the first answer wait; 5000 ms leaves a loaded machine room
-// and costs an unattended uninstall at most that much when the receiver never answers.
-constexpr uint32_t kHandOverWaitMs = 5000;
-// The answer wait when the receiver's process cannot be opened, so its end cannot be seen.
-constexpr uint32_t kUnwatchedAnswerWaitMs = 10000;
 
 inline void PutU32(uint8_t* at, uint32_t value) {
   at[0] = static_cast<uint8_t>(value);

@@ -88,6 +88,41 @@ TEST(DiskWalkTest, StackStaysFlatThroughEightHundredLevels) {
   EXPECT_LT(span.highest - span.lowest, 1024u);
 }
 
+// Below the depth cap, a chain stays as a folder that cannot be opened does, and the walk goes
+// on with the rest of the tree: two chains and a plain folder, in whatever order they are listed.
+TEST(DiskWalkTest, WhatLiesBelowTheDepthCapStaysAndTheWalkGoesOn) {
+  testenv::ScratchFolder scratch(L"capped");
+  const std::wstring top = scratch / L"Data";
+  const std::wstring chains[] = {L"a", L"b"};
+  std::vector<Node> tree = {{L"c\\"}, {L"c\\c.txt"}};
+  for (const std::wstring& chain : chains) {
+    std::wstring path;
+    for (int level = 1; level <= 8; ++level) {
+      path += chain + L"\\";
+      tree.push_back({path});
+      tree.push_back({path + L"f.txt"});
+    }
+  }
+  disktest::MakeTree(top, tree);
+
+  disk::SetMaxWalkDepth(5);
+  std::vector<std::wstring> files;
+  disk::ListFilesInTree(top + L"\\", L"*.*", files);
+  RunBothPasses(top);
+  disk::SetMaxWalkDepth(disk::kMaxWalkDepth);
+
+  EXPECT_EQ(files.size(), 11u);  // five levels of each chain and c.txt
+  for (const std::wstring& chain : chains) {
+    std::wstring path = top;
+    for (int level = 1; level <= 8; ++level) {
+      path += L"\\" + chain;
+      EXPECT_TRUE(PathExists(path)) << level;
+      EXPECT_EQ(PathExists(path + L"\\f.txt"), level > 5) << level;
+    }
+  }
+  EXPECT_FALSE(PathExists(top + L"\\c"));
+}
+
 // The deletions the module asks for, through its set-information entry.
 struct DeletionLog {
   win::NtFileInformationFn real = nullptr;

@@ -16,7 +16,10 @@
 #include "ipc/names.h"
 #include "ipc/receiver.h"
 #include "ipc/records.h"
+#include "ipc/waits.h"
+#include "support/child_process.h"
 #include "support/mutex_keeper.h"
+#include "support/test_env.h"
 #include "win/unique_handle.h"
 
 namespace {
@@ -117,6 +120,37 @@ TEST(PipeCarrierTest, AHeaderWhoseOwnerOrPipeIsGoneGivesFalseAndFreesTheMutex) {
     if (woken == WAIT_OBJECT_0) ::ReleaseMutex(mutex.get());
   });
   other.join();
+}
+
+// Any process of the session can make the queue map first and name a handle of any process,
+// here a file that a child holds open for writing: the elevated sender must not write into it.
+TEST(PipeCarrierTest, AForgedHeaderNamingAFileOfAnotherProcessWritesNothing) {
+  testenv::ScratchFolder scratch(L"forged");
+  const std::wstring path = scratch / L"victim.txt";
+  testenv::WriteFileText(path, "untouched");
+  testenv::ChildProcess holder =
+      testenv::ChildProcess::Start(testenv::Quoted(testenv::BuiltProgram(L"tw6-sleeper.exe")));
+  ASSERT_TRUE(holder.started());
+  HANDLE fileInHolder = nullptr;
+  {
+    win::UniqueFileHandle file(::CreateFileW(path.c_str(), GENERIC_WRITE,
+                                             FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                             OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(file);
+    ASSERT_TRUE(::DuplicateHandle(::GetCurrentProcess(), file.get(), holder.handle(), &fileInHolder,
+                                  0, FALSE, DUPLICATE_SAME_ACCESS));
+  }
+  const std::string channel = UniqueChannel("forged");
+  HandMadeQueue queue(channel, 0);
+  ASSERT_TRUE(queue.ok());
+  ipc::QueueHeader::SetOwnerProcessId(queue.header(), holder.id());
+  ipc::QueueHeader::SetPipeHandle(queue.header(),
+                                  static_cast<uint32_t>(reinterpret_cast<uintptr_t>(fileInHolder)));
+
+  EXPECT_FALSE(SendByPipe(channel, "abcd", 4));
+  holder.Kill();
+  EXPECT_EQ(testenv::ReadFileText(path), "untouched");
+  EXPECT_TRUE(queue.ReadAvailable().empty());
 }
 
 TEST(PipeCarrierTest, AQueueMapSmallerThanTheHeaderGivesFalse) {

@@ -17,6 +17,7 @@
 #include "ipc/named_objects.h"
 #include "ipc/names.h"
 #include "ipc/records.h"
+#include "ipc/waits.h"
 #include "support/child_process.h"
 #include "support/port_stand_in.h"
 #include "support/test_env.h"
