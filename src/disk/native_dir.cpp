@@ -4,6 +4,7 @@
 
 #include <cstddef>
 
+#include "env/apptools2.h"
 #include "win/entry_points.h"
 
 namespace disk::native {
@@ -74,8 +75,11 @@ static_assert(offsetof(FullDirectoryInformation, name) == 68, "FILE_FULL_DIR_INF
 
 // The listing's state; the calls themselves are in win::Entries().
 struct Ntdll {
-  // Windows 2000 lists without file ids.
-  ULONG listClass = kFileIdBothDirectoryInformation;
+  // Windows 2000 lists without file ids: it refuses the class that has them, and a system that
+  // says it is 2000 is not asked, so the 2000 way is the one taken wherever 2000 is reported.
+  ULONG listClass = apptools2::WindowsVersion() != 0 && apptools2::WindowsVersion() < 0x0501
+                        ? kFileFullDirectoryInformation
+                        : kFileIdBothDirectoryInformation;
   ListedEntryHook listedEntryHook = nullptr;
 };
 
@@ -320,6 +324,8 @@ bool Deleter::Delete(HANDLE handle) {
   return NT_SUCCESS(
       SetInformation(handle, &deleteFile, sizeof(deleteFile), kFileDispositionInformation));
 }
+
+bool ListsWithFileIds() { return Nt().listClass == kFileIdBothDirectoryInformation; }
 
 void SetListedEntryHook(ListedEntryHook hook) { Nt().listedEntryHook = hook; }
 

@@ -81,6 +81,9 @@ class Deleter {
   bool classicOnly_ = false;
 };
 
+// Whether listings carry file ids (XP and later); false on 2000 and once a system refused them.
+bool ListsWithFileIds();
+
 // Tests stand in for what Wine lacks by wrapping the file calls in win::Entries() (the extended
 // deletion class, access checks) and through this hook (reparse tags), which is called on every
 // listed entry before anything looks at it.

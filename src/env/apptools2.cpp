@@ -58,10 +58,12 @@ void StartUp() {
   WindowsFolder = WindowsDirectory();
 }
 
-DWORD WindowsMajorVersion() {
+DWORD WindowsMajorVersion() { return WindowsVersion() >> 8; }
+
+DWORD WindowsVersion() {
   OSVERSIONINFOW info = {};
   info.dwOSVersionInfoSize = sizeof(info);
-  return ::GetVersionExW(&info) ? info.dwMajorVersion : 0;
+  return ::GetVersionExW(&info) ? (info.dwMajorVersion << 8 | (info.dwMinorVersion & 0xFF)) : 0;
 }
 
 std::wstring GetCurrentUserName() {

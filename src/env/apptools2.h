@@ -23,6 +23,8 @@ std::wstring FolderOfPath(const std::wstring& path);
 // The major version the system reports (5 for 2000 and XP, 6 and later from Vista on; 4 on
 // the 9x family); 0 when it cannot be read.
 DWORD WindowsMajorVersion();
+// Major and minor version as 0xMMmm (0x0500 for 2000, 0x0501 for XP); 0 when it cannot be read.
+DWORD WindowsVersion();
 
 std::wstring GetCurrentUserName();
 std::wstring GetSpecialFolderPath(int csidl);

@@ -1,12 +1,33 @@
 #pragma once
 
+#include <windows.h>
+
+#include <string>
 #include <string_view>
 
 namespace apptools2 {
 
-// Runs commandLine hidden in a console of its own, waits for it without limit and returns its
-// exit code, or -1 when it could not be started.
+// How long a child may run before its step goes on without it. A healthy sc.exe ends in well
+// under a second; "sc start" and "sc stop" of a driver return only when its entry or unload
+// routine does, and the service manager itself gives a starting service 30 s. Four times that
+// still ends an unattended run whose driver is wedged in its unload.
+constexpr DWORD kChildWaitMs = 120000;
+
+// The result for a child still running at the bound: what Windows reports for it (STILL_ACTIVE).
+constexpr int kStillRunningExitCode = 259;
+
+// Runs commandLine hidden in a console of its own, waits for it at most kChildWaitMs and
+// returns its exit code, kStillRunningExitCode when it outlived the bound (it is left running),
+// or -1 when it could not be started. "sc" and "sc.exe" run the system's tool; where the system
+// has none (stock Windows 2000), the one in ProgramFolder, else one on an absolute PATH entry.
 int RunCommandAndWait(std::wstring_view commandLine, std::wstring_view currentDirectory,
                       unsigned short showState);
+
+// Test seams: the bound, and the folder taken for the system's (empty: the real one).
+struct RunnerSeams {
+  DWORD waitMs = kChildWaitMs;
+  std::wstring systemFolder;
+};
+RunnerSeams& TestRunnerSeams();
 
 }  // namespace apptools2

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "support/driver_service.h"
+#include "support/family.h"
 #include "support/maint.h"
 #include "support/registry.h"
 #include "support/services.h"
@@ -108,7 +109,8 @@ TEST_F(InstallTest, InstallFromAFolderWithBlanksThenAgainThenUninstall) {
   testenv::ScratchFolder folder(L"Program Files x86");
   const std::wstring exe = folder / L"TW6Maint.exe";
   ASSERT_TRUE(testenv::CopyTo(testenv::BuiltMaint(), exe));
-  const std::wstring driver = folder / (testenv::IsWow64() ? L"IFS64.sys" : L"IFS32.sys");
+  ASSERT_TRUE(testenv::BringScWhereTheSystemHasNone(folder.path()));
+  const std::wstring driver = folder / testenv::ThisFamily().driverFile;
 
   const testenv::MaintRun first = testenv::RunMaint(exe, L"-INSTALL");
   EXPECT_EQ(first.exitCode, 0u);

@@ -10,6 +10,9 @@
 #include <string>
 #include <vector>
 
+#include "env/apptools2.h"
+#include "ipc/IPCClient.h"
+#include "support/family.h"
 #include "support/maint.h"
 #include "support/registry.h"
 #include "support/sandbox.h"
@@ -71,7 +74,17 @@ class WholeProgramTest : public ::testing::Test {
 
 TEST_F(WholeProgramTest, UninstallTakesDownServicesProcessesDriverAndVerbsOnly) {
   ASSERT_EQ(testenv::ServiceState(L"KorvaS"), static_cast<DWORD>(SERVICE_RUNNING));
-  RunAndCompare(L"-UNINSTALL", {"service", "process", "HKLM\\SYSTEM", "HKCR", "messages"});
+  const testenv::MaintRun run =
+      RunAndCompare(L"-UNINSTALL", {"service", "process", "HKLM\\SYSTEM", "HKCR", "messages"});
+
+  // The guard hears 995 on its family's carrier only: the pipe's side is there on every system.
+  const std::string channel = IPCClient::GuardChannelName(apptools2::GetCurrentUserName());
+  const bool pipe = testenv::ThisFamily().carrier == testenv::Carrier::Pipe;
+  EXPECT_EQ(product.GuardMessages(), pipe ? channel + " 4 e3030000" : "-");
+  if (run.portsTraced) {
+    const std::vector<std::string> port = {"\\RPC Control\\TW6Ipc_" + channel};
+    EXPECT_EQ(run.portConnects, pipe ? std::vector<std::string>{} : port);
+  }
 
   EXPECT_FALSE(testenv::ServiceExists(L"KorvaS"));
   EXPECT_FALSE(testenv::ServiceExists(L"TW5IFS"));

@@ -2,6 +2,7 @@
 // the number given after "exit" on its command line (0 without one). Planted under other
 // names (sc.exe) it shows whether it was run. With TW6_PROBE_STARTUP it also writes there how
 // it was started: "flags=N show=N visible=0|1 console=0|1 title=TEXT" (its console's title).
+// With TW6_PROBE_SELF it appends its own path and a line break there, so copies can be told apart.
 #include <windows.h>
 
 #include <cstdio>
@@ -36,6 +37,15 @@ int wmain(int argc, wchar_t** argv) {
   wchar_t startupLog[MAX_PATH];
   if (::GetEnvironmentVariableW(L"TW6_PROBE_STARTUP", startupLog, MAX_PATH) > 0) {
     LogStartup(startupLog);
+  }
+  wchar_t self[MAX_PATH];
+  if (::GetEnvironmentVariableW(L"TW6_PROBE_SELF", self, MAX_PATH) > 0) {
+    wchar_t path[MAX_PATH] = {};
+    ::GetModuleFileNameW(nullptr, path, MAX_PATH);
+    if (FILE* file = ::_wfopen(self, L"ab")) {
+      std::fprintf(file, "%ls\n", path);
+      std::fclose(file);
+    }
   }
   wchar_t log[MAX_PATH];
   if (::GetEnvironmentVariableW(L"TW6_PROBE_LOG", log, MAX_PATH) > 0) {

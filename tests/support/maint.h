@@ -13,6 +13,11 @@ std::wstring BuiltMaint();
 struct MaintRun {
   DWORD exitCode = static_cast<DWORD>(-1);
   std::vector<std::string> debugLines;  // what the run wrote to the debugger output, in order
+  // Under Wine, which has no LPC ports: the port names the run tried to connect to, from Wine's
+  // own trace of its port-connect call, when the trace could be read (cmake/wine-exec says
+  // where it goes); portsTraced says whether it was.
+  bool portsTraced = false;
+  std::vector<std::string> portConnects;
 };
 
 // Runs the program with the given argument text (may be empty) and waits for it.

@@ -1,5 +1,6 @@
 #include "support/registry.h"
 
+#include "support/family.h"
 #include "support/test_env.h"
 #include "win/unique_handle.h"
 
@@ -35,7 +36,7 @@ void DeleteChildren(HKEY key, REGSAM view) {
 
 }  // namespace
 
-REGSAM NativeView() { return IsWow64() ? KEY_WOW64_64KEY : 0; }
+REGSAM NativeView() { return ThisFamily().view; }
 
 bool KeyExists(HKEY root, const std::wstring& path, REGSAM view) {
   win::UniqueRegKey key;

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <sstream>
 
+#include "support/family.h"
 #include "support/maint.h"
 #include "support/registry.h"
 #include "support/services.h"
@@ -125,8 +126,7 @@ void Clear(const Layout& layout) {
 Layout DefaultLayout() {
   Layout layout;
   layout.programFolder = ShellFolder(CSIDL_PROGRAM_FILES) + L"\\Dravelin Tidewell 6";
-  const std::wstring base =
-      ShellFolder(testenv::IsXp() ? CSIDL_COMMON_APPDATA : CSIDL_COMMON_DOCUMENTS);
+  const std::wstring base = ShellFolder(testenv::ThisFamily().dataFolderCsidl);
   layout.dataFolder = base + L"\\Dravelin\\Dravelin Tidewell";
   return layout;
 }
@@ -152,12 +152,12 @@ bool InstalledProduct::Seed(const Layout& layout, bool installed,
   Clear(layout);
   MakeFolders(layout.programFolder);
   if (!testenv::CopyTo(testenv::BuiltMaint(), layout.maint())) Fail(problems, "copy TW6Maint.exe");
+  if (!testenv::BringScWhereTheSystemHasNone(layout.programFolder)) Fail(problems, "copy sc.exe");
   if (!installed) return !problems || problems->size() == before;
 
-  if (testenv::PipeCarrierSystem()) {
-    guard_ = std::make_unique<testenv::TestGuard>();
-    if (!guard_->ready()) Fail(problems, "start the test guard");
-  }
+  // The guard's pipe side, on every carrier: where the port is the carrier, it must hear nothing.
+  guard_ = std::make_unique<testenv::TestGuard>();
+  if (!guard_->ready()) Fail(problems, "start the test guard");
   for (const wchar_t* name : {L"TW6.exe", L"TW6Log.exe", L"TW6Log.exe", L"TW6Guard.exe"}) {
     processes_.push_back(testenv::StartSleeperAs(layout.programFolder + L"\\" + name));
     if (!processes_.back().started()) Fail(problems, "start " + Narrow(name));
@@ -171,8 +171,7 @@ bool InstalledProduct::Seed(const Layout& layout, bool installed,
     Fail(problems, "register and start KorvaS");
   }
 
-  const std::wstring driver =
-      layout.programFolder + (testenv::IsWow64() ? L"\\IFS64.sys" : L"\\IFS32.sys");
+  const std::wstring driver = layout.programFolder + L"\\" + testenv::ThisFamily().driverFile;
   if (!testenv::CreateDriverService(L"TW5IFS", L"Dravelin Tidewell FileSystemChanges Driver",
                                     driver)) {
     Fail(problems, "register TW5IFS");

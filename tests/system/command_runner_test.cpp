@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "env/apptools2.h"
+#include "process/lookup.h"
 #include "support/child_process.h"
 #include "support/test_env.h"
 
@@ -93,6 +95,88 @@ TEST_F(CommandRunnerTest, TheChildIsHiddenInAConsoleOfItsOwn) {
   if (titled) {
     EXPECT_NE(title, ours) << logged;
   }
+}
+
+struct ToolCase {
+  const char* name;
+  bool inSystem, inProgram, onPath;
+  const wchar_t* expected;  // the folder whose copy runs; null: none does, the step gives -1
+};
+
+// sc.exe is the system's; where the system has none (2000), the product's in its program folder;
+// then one on an absolute PATH entry. Never the current folder's, nor a relative entry's.
+class ToolSearchTest : public CommandRunnerTest, public ::testing::WithParamInterface<ToolCase> {
+ protected:
+  std::wstring self = folder / L"self.log";
+  std::wstring savedPath, savedProgram = apptools2::ProgramFolder;
+  wchar_t savedCurrent[MAX_PATH] = {};
+  void SetUp() override {
+    CommandRunnerTest::SetUp();
+    ::SetEnvironmentVariableW(L"TW6_PROBE_SELF", self.c_str());
+    std::vector<wchar_t> path(32768);
+    savedPath.assign(path.data(), ::GetEnvironmentVariableW(L"PATH", path.data(), 32768));
+    ::GetCurrentDirectoryW(MAX_PATH, savedCurrent);
+  }
+  void TearDown() override {
+    ::SetCurrentDirectoryW(savedCurrent);
+    ::SetEnvironmentVariableW(L"PATH", savedPath.c_str());
+    ::SetEnvironmentVariableW(L"TW6_PROBE_SELF", nullptr);
+    apptools2::TestRunnerSeams() = apptools2::RunnerSeams();
+    apptools2::ProgramFolder = savedProgram;
+    CommandRunnerTest::TearDown();
+  }
+  std::wstring Place(const std::wstring& name, bool withCopy) {
+    const std::wstring place = folder / name;
+    ::CreateDirectoryW(place.c_str(), nullptr);
+    if (withCopy) EXPECT_TRUE(testenv::CopyTo(probe, place + L"\\sc.exe"));
+    return place;
+  }
+};
+
+TEST_P(ToolSearchTest, TakesTheFirstOfSystemProgramFolderAndAbsolutePath) {
+  const ToolCase& c = GetParam();
+  apptools2::TestRunnerSeams().systemFolder = Place(L"system", c.inSystem);
+  apptools2::ProgramFolder = Place(L"program", c.inProgram);
+  const std::wstring onPath = Place(L"onpath", c.onPath);
+  Place(L"relative", true);
+  const std::wstring current = Place(L"current", true);
+  ::SetCurrentDirectoryW(folder.path().c_str());
+  const std::wstring path = L"relative;\"" + onPath + L"\";.;" + L"current";
+  ::SetEnvironmentVariableW(L"PATH", path.c_str());
+
+  const int code = apptools2::RunCommandAndWait(L"sc.exe exit 5", current, SW_HIDE);
+  const std::string ran = testenv::ReadFileText(self);
+  if (c.expected) {
+    EXPECT_EQ(code, 5);
+    const std::wstring expected = folder / c.expected + L"\\sc.exe\n";
+    EXPECT_EQ(ran, std::string(expected.begin(), expected.end()));
+  } else {
+    EXPECT_EQ(code, -1);
+    EXPECT_EQ(ran, "");
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Places, ToolSearchTest,
+    ::testing::Values(ToolCase{"SystemFirst", true, true, true, L"system"},
+                      ToolCase{"ProgramFolderWithoutTheSystems", false, true, true, L"program"},
+                      ToolCase{"AbsolutePathEntryLast", false, false, true, L"onpath"},
+                      ToolCase{"NeverTheCurrentFolderOrARelativeEntry", false, false, false,
+                               nullptr}),
+    [](const ::testing::TestParamInfo<ToolCase>& info) { return std::string(info.param.name); });
+
+// A child that outlives the bound is left running; the step gives the still-running code.
+TEST_F(CommandRunnerTest, AChildThatOutlivesTheBoundIsLeftRunningWithTheStillRunningCode) {
+  apptools2::TestRunnerSeams().waitMs = 300;
+  const std::wstring sleeper = folder / L"tw6-hung.exe";
+  ASSERT_TRUE(testenv::CopyTo(testenv::BuiltProgram(L"tw6-sleeper.exe"), sleeper));
+  const int code = apptools2::RunCommandAndWait(Quoted(sleeper), folder.path(), SW_HIDE);
+  apptools2::TestRunnerSeams() = apptools2::RunnerSeams();
+  EXPECT_EQ(code, apptools2::kStillRunningExitCode);
+  EXPECT_EQ(code, 259);
+  const auto hung = process::FindProcesses("tw6-hung.exe");
+  EXPECT_EQ(hung->GetItemCount(), 1);
+  hung->Terminate(1);
 }
 
 }  // namespace
