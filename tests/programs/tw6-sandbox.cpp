@@ -10,6 +10,8 @@
 
 #include "support/child_process.h"
 #include "support/debug_monitor.h"
+#include "support/family.h"
+#include "support/maint.h"
 #include "support/sandbox.h"
 #include "support/test_env.h"
 #include "win/unique_handle.h"
@@ -127,15 +129,28 @@ int wmain(int argc, wchar_t** argv) {
 
   const sandbox::Snapshot before = sandbox::TakeSnapshot(layout, product);
   testenv::DebugMonitor monitor;
+  testenv::PortTrace trace;
   const Timing timing =
       RunInJob(testenv::Quoted(layout.maint()) + (arguments.empty() ? L"" : L" " + arguments),
                layout.programFolder);
+  trace.Stop();
   const std::vector<std::string> lines = monitor.StopAndTake(timing.pid);
+  const std::vector<std::string> ports = trace.Connects(timing.pid);
   const sandbox::Snapshot after = sandbox::TakeSnapshot(layout, product);
 
+  const testenv::Family& family = testenv::ThisFamily();
+  std::printf("platform family: %s (Windows %lu.%lu%s, guard channel by %s, driver file %ls)\n",
+              family.name.c_str(), family.version >> 8, family.version & 0xFF,
+              family.wow64 ? ", the program under WOW64" : "",
+              family.carrier == testenv::Carrier::Pipe ? "pipe" : "port", family.driverFile);
   std::printf("program folder: %ls\nregistry read in the %s\n\n%s\n", layout.programFolder.c_str(),
-              testenv::IsWow64() ? "64-bit view (the program's view under WOW64)" : "only view",
+              family.view ? "64-bit view (the program's view under WOW64)" : "only view",
               sandbox::Report(before, after).c_str());
+  if (trace.traced()) {
+    std::printf("Guard channel ports the program tried to connect to (Wine's trace):\n");
+    if (ports.empty()) std::printf("    (none)\n");
+    for (const std::string& port : ports) std::printf("    %s\n", port.c_str());
+  }
   std::printf("Debugger output of TW6Maint.exe:\n");
   if (lines.empty()) std::printf("    (none)\n");
   for (const std::string& line : lines) std::printf("    %s\n", line.c_str());

@@ -56,26 +56,43 @@ std::vector<std::string> PortConnectsIn(const std::string& trace, DWORD pid) {
 
 std::wstring BuiltMaint() { return BuiltProgram(L"TW6Maint.exe"); }
 
+PortTrace::PortTrace() : log_(WineLogPath()) {
+  if (log_.empty()) return;
+  start_ = ReadFileText(log_).size();
+  wchar_t saved[256] = {};
+  hadDebug_ = ::GetEnvironmentVariableW(L"WINEDEBUG", saved, 256) > 0;
+  savedDebug_ = saved;
+  ::SetEnvironmentVariableW(L"WINEDEBUG", L"-all,fixme+sync,trace+pid");
+}
+
+PortTrace::~PortTrace() { Stop(); }
+
+void PortTrace::Stop() {
+  if (log_.empty() || stopped_) return;
+  stopped_ = true;
+  ::SetEnvironmentVariableW(L"WINEDEBUG", hadDebug_ ? savedDebug_.c_str() : nullptr);
+}
+
+std::vector<std::string> PortTrace::Connects(DWORD pid) const {
+  if (log_.empty()) return {};
+  const std::string trace = ReadFileText(log_);
+  return trace.size() < start_ ? std::vector<std::string>{}
+                               : PortConnectsIn(trace.substr(start_), pid);
+}
+
 MaintRun RunMaint(const std::wstring& exePath, const std::wstring& arguments, DWORD timeoutMs) {
   MaintRun run;
   DebugMonitor monitor;
   std::wstring command = Quoted(exePath);
   if (!arguments.empty()) command += L" " + arguments;
-  const std::wstring log = WineLogPath();
-  const size_t logStart = log.empty() ? 0 : ReadFileText(log).size();
-  wchar_t saved[256] = {};
-  const bool hadDebug = ::GetEnvironmentVariableW(L"WINEDEBUG", saved, 256) > 0;
-  if (!log.empty()) ::SetEnvironmentVariableW(L"WINEDEBUG", L"-all,fixme+sync,trace+pid");
+  PortTrace trace;
   ChildProcess child = ChildProcess::Start(command);
-  if (!log.empty()) ::SetEnvironmentVariableW(L"WINEDEBUG", hadDebug ? saved : nullptr);
+  trace.Stop();
   if (!child.started()) return run;
   run.exitCode = child.Wait(timeoutMs);
   run.debugLines = monitor.StopAndTake(child.id());
-  if (!log.empty()) {
-    const std::string trace = ReadFileText(log);
-    run.portsTraced = trace.size() >= logStart;
-    if (run.portsTraced) run.portConnects = PortConnectsIn(trace.substr(logStart), child.id());
-  }
+  run.portsTraced = trace.traced();
+  run.portConnects = trace.Connects(child.id());
   return run;
 }
 

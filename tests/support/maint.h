@@ -20,6 +20,28 @@ struct MaintRun {
   std::vector<std::string> portConnects;
 };
 
+// Under Wine, which has no LPC ports, the port-connect attempts of the programs this process
+// starts while a trace lives, from Wine's own trace of the call (it goes to our standard error,
+// whose file cmake/wine-exec names). Not traced on Windows or without that file.
+class PortTrace {
+ public:
+  PortTrace();
+  ~PortTrace();
+  PortTrace(const PortTrace&) = delete;
+  PortTrace& operator=(const PortTrace&) = delete;
+  // Starts no more traced programs; call once the programs of interest are started.
+  void Stop();
+  bool traced() const { return !log_.empty(); }
+  // The port names process pid tried to connect to, in order.
+  std::vector<std::string> Connects(DWORD pid) const;
+
+ private:
+  std::wstring log_;
+  size_t start_ = 0;
+  bool hadDebug_ = false, stopped_ = false;
+  std::wstring savedDebug_;
+};
+
 // Runs the program with the given argument text (may be empty) and waits for it.
 MaintRun RunMaint(const std::wstring& exePath, const std::wstring& arguments,
                   DWORD timeoutMs = 120000);
