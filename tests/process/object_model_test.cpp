@@ -162,13 +162,9 @@ TEST_F(ObjectModelTest, QueriesForMissingInterfacesFail) {
   EXPECT_EQ(a.As<process::IKernelObj>()->GetID(), kFakeId + 1);
 }
 
-TEST_F(ObjectModelTest, HandleObjectsNeedAHandleAndLearnItsAccess) {
-  for (HANDLE bad : {static_cast<HANDLE>(nullptr), INVALID_HANDLE_VALUE}) {
-    const Ptr<process::IHandle> handle = Make<process::TIHandle>(
-        true, 0, "", ::GetCurrentProcessId(), bad, true, process::otProcess);
-    EXPECT_FALSE(handle->IsValid());
-    EXPECT_EQ(handle->GetLastErrorNo(), 87u);
-  }
+// A handle object for a fresh handle to this process is valid, has the handle's access and
+// owner, and closes the handle when it goes.
+void ExpectOwnProcessHandleLearnsItsAccess() {
   HANDLE own =
       ::OpenProcess(PROCESS_QUERY_INFORMATION | SYNCHRONIZE, FALSE, ::GetCurrentProcessId());
   ASSERT_TRUE(own);
@@ -181,9 +177,18 @@ TEST_F(ObjectModelTest, HandleObjectsNeedAHandleAndLearnItsAccess) {
               static_cast<uint32_t>(PROCESS_QUERY_INFORMATION | SYNCHRONIZE));
     EXPECT_EQ(handle->GetOwnerProcess()->GetID(), ::GetCurrentProcessId());
   }
-  // The handle object closed the handle when it went.
   DWORD flags = 0;
   EXPECT_FALSE(::GetHandleInformation(own, &flags));
+}
+
+TEST_F(ObjectModelTest, HandleObjectsNeedAHandleAndLearnItsAccess) {
+  for (HANDLE bad : {static_cast<HANDLE>(nullptr), INVALID_HANDLE_VALUE}) {
+    const Ptr<process::IHandle> handle = Make<process::TIHandle>(
+        true, 0, "", ::GetCurrentProcessId(), bad, true, process::otProcess);
+    EXPECT_FALSE(handle->IsValid());
+    EXPECT_EQ(handle->GetLastErrorNo(), 87u);
+  }
+  ExpectOwnProcessHandleLearnsItsAccess();
 }
 
 // The handle table's query, replaced: it reports a length whose double no 32-bit process can
@@ -204,17 +209,7 @@ TEST_F(ObjectModelTest, HandleObjectWithoutMemoryForTheHandleTableAsksTheObject)
   g_realQuery = win::Entries().ntQuerySystemInformation;
   g_handleTableQueries = 0;
   win::Entries().ntQuerySystemInformation = UnallocatableHandleTable;
-  HANDLE own =
-      ::OpenProcess(PROCESS_QUERY_INFORMATION | SYNCHRONIZE, FALSE, ::GetCurrentProcessId());
-  ASSERT_TRUE(own);
-  {
-    const Ptr<process::IHandle> handle = Make<process::TIHandle>(
-        true, 0, "", ::GetCurrentProcessId(), own, true, process::otProcess);
-    EXPECT_TRUE(handle->IsValid());
-    EXPECT_TRUE(handle->Success());
-    EXPECT_EQ(handle->GetAccess() & (PROCESS_QUERY_INFORMATION | SYNCHRONIZE),
-              static_cast<uint32_t>(PROCESS_QUERY_INFORMATION | SYNCHRONIZE));
-  }
+  ExpectOwnProcessHandleLearnsItsAccess();
   win::Entries().ntQuerySystemInformation = g_realQuery;
   EXPECT_EQ(g_handleTableQueries, 1);  // the length probe only
 }
