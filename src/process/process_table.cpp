@@ -1,5 +1,6 @@
 #include "process/process_table.h"
 
+#include <algorithm>
 #include <vector>
 
 #include "env/apptools2.h"
@@ -111,6 +112,10 @@ std::string ReadProcessImagePath(HANDLE process) {
   // One spare character: an odd byte length must not overrun the string.
   std::vector<wchar_t> path(length / 2 + 1, L'\0');
   if (!ReadExactly(process, address, path.data(), length)) return unknown;
+  // A process still starting up may have its path's length in place but not yet its text.
+  const wchar_t* const begin = path.data();
+  const wchar_t* const end = begin + length / 2;
+  if (std::find(begin, end, L'\0') != end) return unknown;
   const std::string name = Narrow(path.data(), length / 2);
   return name.empty() ? unknown : name;
 }
