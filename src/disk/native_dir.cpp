@@ -74,12 +74,16 @@ static_assert(offsetof(IdBothDirectoryInformation, name) == 104, "FILE_ID_BOTH_D
 static_assert(offsetof(FullDirectoryInformation, name) == 68, "FILE_FULL_DIR_INFORMATION");
 
 // The listing's state; the calls themselves are in win::Entries().
+// Windows 2000 lists without file ids: it refuses the class that has them, and a system that
+// says it is 2000 is not asked, so the 2000 way is the one taken wherever 2000 is reported.
+ULONG FirstListClass() {
+  const DWORD version = apptools2::WindowsVersion();
+  return version != 0 && version < 0x0501 ? kFileFullDirectoryInformation
+                                          : kFileIdBothDirectoryInformation;
+}
+
 struct Ntdll {
-  // Windows 2000 lists without file ids: it refuses the class that has them, and a system that
-  // says it is 2000 is not asked, so the 2000 way is the one taken wherever 2000 is reported.
-  ULONG listClass = apptools2::WindowsVersion() != 0 && apptools2::WindowsVersion() < 0x0501
-                        ? kFileFullDirectoryInformation
-                        : kFileIdBothDirectoryInformation;
+  ULONG listClass = FirstListClass();
   ListedEntryHook listedEntryHook = nullptr;
 };
 

@@ -74,12 +74,15 @@ std::wstring OnAbsolutePath(std::wstring_view name) {
   return {};
 }
 
+bool IsScCommand(std::wstring_view commandLine) {
+  const std::wstring word = FirstWord(commandLine);
+  return EqualsUpperCase(word, L"SC") || EqualsUpperCase(word, L"SC.EXE");
+}
+
 // CreateProcessW's own search looks in the program's folder and the current one first, so a
 // planted sc.exe would run elevated in place of the system's: the tool is found here instead.
-// Empty for other commands; "-" when no sc.exe is anywhere it may be taken from.
-std::wstring ToolFor(std::wstring_view commandLine) {
-  const std::wstring word = FirstWord(commandLine);
-  if (!EqualsUpperCase(word, L"SC") && !EqualsUpperCase(word, L"SC.EXE")) return {};
+// Empty when no sc.exe is anywhere it may be taken from.
+std::wstring FindSc() {
   constexpr std::wstring_view kTool = L"sc.exe";
   const std::wstring system = SystemFolder();
   if (!system.empty() && IsFile(InFolder(system, kTool))) return InFolder(system, kTool);
@@ -87,8 +90,7 @@ std::wstring ToolFor(std::wstring_view commandLine) {
   if (!ProgramFolder.empty() && IsFile(InFolder(ProgramFolder, kTool))) {
     return InFolder(ProgramFolder, kTool);
   }
-  const std::wstring onPath = OnAbsolutePath(kTool);
-  return onPath.empty() ? L"-" : onPath;
+  return OnAbsolutePath(kTool);
 }
 
 }  // namespace
@@ -104,8 +106,11 @@ int RunCommandAndWait(std::wstring_view commandLine, std::wstring_view currentDi
   std::vector<wchar_t> command(commandLine.begin(), commandLine.end());
   command.push_back(L'\0');
   const std::wstring directory(currentDirectory);
-  const std::wstring application = ToolFor(commandLine);
-  if (application == L"-") return -1;
+  std::wstring application;
+  if (IsScCommand(commandLine)) {
+    application = FindSc();
+    if (application.empty()) return -1;
+  }
 
   STARTUPINFOW startup = {};
   startup.cb = sizeof(startup);

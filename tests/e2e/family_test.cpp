@@ -34,14 +34,10 @@ TEST(FamilyTest, ThePrefixIsTheFamilyItIsNamedFor) {
   if (!testenv::IsWine()) GTEST_SKIP() << "on Windows the family is the system's own";
   const testenv::Family named = ThisFamily();
   const testenv::Family system = testenv::FamilyOfSystem();
-  EXPECT_EQ(named.name == "win64" || named.name == "xp32" || named.name == "win10-32" ||
-                named.name == "xp64" || named.name == "w2k32",
-            true)
-      << "TW6_PREFIX names no family: " << named.name;
+  EXPECT_TRUE(named.known) << "TW6_PREFIX names no family: " << named.name;
   EXPECT_EQ(system.version, named.version) << std::hex << "version 0x" << system.version;
   EXPECT_EQ(system.wow64, named.wow64);
   EXPECT_EQ(system.systemSc, named.systemSc);
-  EXPECT_TRUE(system == named);
   if (!named.systemSc) EXPECT_TRUE(testenv::PathExists(testenv::SupportToolsSc()));
 }
 

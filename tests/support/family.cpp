@@ -37,17 +37,29 @@ Family Row(const char* name, DWORD version, bool wow64, bool systemSc) {
   return family;
 }
 
+// Windows 10 reports 6.2 to a program that does not declare it in its manifest, as these tests
+// do not; XP x64 reports 5.2. Wine answers as Windows does.
+struct Named {
+  const char* name;
+  DWORD version;
+  bool wow64, systemSc;
+};
+constexpr Named kFamilies[] = {{"win64", 0x0602, true, true},
+                               {"xp32", 0x0501, false, true},
+                               {"win10-32", 0x0602, false, true},
+                               {"xp64", 0x0502, true, true},
+                               {"w2k32", 0x0500, false, false}};
+
 Family LookUp() {
+  if (!IsWine()) return FamilyOfSystem();
   const char* prefix = std::getenv("TW6_PREFIX");
   const std::string name = prefix ? prefix : "";
-  if (!IsWine()) return FamilyOfSystem();
-  // Windows 10 reports 6.2 to a program that does not declare it in its manifest, as these
-  // tests do not; XP x64 reports 5.2. Wine answers as Windows does.
-  if (name == "win64") return Row("win64", 0x0602, true, true);
-  if (name == "xp32") return Row("xp32", 0x0501, false, true);
-  if (name == "win10-32") return Row("win10-32", 0x0602, false, true);
-  if (name == "xp64") return Row("xp64", 0x0502, true, true);
-  if (name == "w2k32") return Row("w2k32", 0x0500, false, false);
+  for (const Named& row : kFamilies) {
+    if (name != row.name) continue;
+    Family family = Row(row.name, row.version, row.wow64, row.systemSc);
+    family.known = true;
+    return family;
+  }
   Family unknown = FamilyOfSystem();
   unknown.name = name;
   return unknown;
@@ -55,17 +67,8 @@ Family LookUp() {
 
 }  // namespace
 
-bool Family::operator==(const Family& other) const {
-  return version == other.version && wow64 == other.wow64 &&
-         std::wstring(driverFile) == other.driverFile && dataFolderCsidl == other.dataFolderCsidl &&
-         view == other.view && carrier == other.carrier && systemSc == other.systemSc &&
-         listsFileIds == other.listsFileIds;
-}
-
 Family FamilyOfSystem() {
-  Family family =
-      Row("native", ReportedVersion(), IsWow64(), PathExists(SystemFolder() + L"\\sc.exe"));
-  return family;
+  return Row("native", ReportedVersion(), IsWow64(), PathExists(SystemFolder() + L"\\sc.exe"));
 }
 
 const Family& ThisFamily() {

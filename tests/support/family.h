@@ -20,13 +20,12 @@ struct Family {
   int dataFolderCsidl;  // the shell folder the data folder lies under
   REGSAM view;          // the view flag the program's registry calls carry
   Carrier carrier;
-  bool systemSc;      // the system has its own sc.exe (not 2000)
-  bool listsFileIds;  // folder listings with file ids (XP and later)
-
-  bool operator==(const Family& other) const;
+  bool systemSc;       // the system has its own sc.exe (not 2000)
+  bool listsFileIds;   // folder listings with file ids (XP and later)
+  bool known = false;  // under Wine: TW6_PREFIX names one of the families
 };
 
-// The family the system's reported version and WOW64 imply.
+// The family the system's reported version, WOW64 and sc.exe imply; the other facts follow.
 Family FamilyOfSystem();
 
 // Under Wine, the row of the family that TW6_PREFIX names (an unknown name gives the system's
