@@ -102,9 +102,10 @@ TEST_F(InstallerTest, MsiInstallsRunsNothingOnRepairAndRemovesWithData) {
   Run(L"msiexec /i " + testenv::Quoted(msi) + logged, log);
   ExpectInstalled();
 
-  // A repair puts files back but runs no command: the verbs taken away stay away.
+  // A repair puts files back but runs no command: the verbs taken away stay away. Wine's
+  // msiexec /f takes a product code only, so the repair goes through /i with REINSTALL.
   testenv::DeleteTree(HKEY_CLASSES_ROOT, L"exefile\\shell\\tw5", testenv::NativeView());
-  Run(L"msiexec /fa " + testenv::Quoted(msi) + logged, log);
+  Run(L"msiexec /i " + testenv::Quoted(msi) + logged + L" REINSTALL=ALL REINSTALLMODE=vomus", log);
   EXPECT_FALSE(VerbPresent(kVerbs[0]));
   EXPECT_TRUE(VerbPresent(kVerbs[1]));
 
