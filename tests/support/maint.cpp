@@ -54,7 +54,13 @@ std::vector<std::string> PortConnectsIn(const std::string& trace, DWORD pid) {
 
 }  // namespace
 
-std::wstring BuiltMaint() { return BuiltProgram(L"TW6Maint.exe"); }
+std::wstring BuiltMaint() {
+  // Another build of the program (a signed release) in place of the one built here.
+  wchar_t other[MAX_PATH] = {};
+  const DWORD length = ::GetEnvironmentVariableW(L"TW6_MAINT", other, MAX_PATH);
+  if (length > 0 && length < MAX_PATH) return other;
+  return BuiltProgram(L"TW6Maint.exe");
+}
 
 PortTrace::PortTrace() : log_(WineLogPath()) {
   if (log_.empty()) return;

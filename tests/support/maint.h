@@ -7,7 +7,7 @@
 
 namespace testenv {
 
-// TW6Maint.exe as built, or copied into another folder for a test.
+// TW6Maint.exe as built, or the one TW6_MAINT names (a Windows path).
 std::wstring BuiltMaint();
 
 struct MaintRun {
