@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "win/entry_points.h"
 #include "win/unique_handle.h"
 
 namespace Services {
@@ -73,8 +74,9 @@ bool StopServiceAndWaitWithin(std::wstring_view machineName, std::wstring_view s
   if (!::ControlService(service.get(), SERVICE_CONTROL_STOP, &status)) {
     return status.dwCurrentState == SERVICE_STOPPED;
   }
+  const auto query = win::Entries().queryStopWaitStatus;
   SERVICE_STATUS queried = {};
-  if (!::QueryServiceStatus(service.get(), &queried)) {
+  if (!query(service.get(), &queried)) {
     return status.dwCurrentState == SERVICE_STOPPED;
   }
   status = queried;
@@ -84,8 +86,10 @@ bool StopServiceAndWaitWithin(std::wstring_view machineName, std::wstring_view s
     const DWORD elapsed = ::GetTickCount() - start;
     if (elapsed >= limitMs) break;
     const DWORD left = limitMs - elapsed;
-    ::Sleep(status.dwWaitHint < left ? status.dwWaitHint : left);
-    if (!::QueryServiceStatus(service.get(), &queried)) break;
+    // A hint of 0 (or a few ms) would make this a busy loop on the service manager.
+    const DWORD pause = status.dwWaitHint < kStopPollMinMs ? kStopPollMinMs : status.dwWaitHint;
+    ::Sleep(pause < left ? pause : left);
+    if (!query(service.get(), &queried)) break;
     status = queried;
     if (status.dwCheckPoint < checkPoint) break;
   }

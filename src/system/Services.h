@@ -21,9 +21,12 @@ bool RequestServiceStop(std::wstring_view machineName, std::wstring_view service
 // hold the caller.
 constexpr DWORD kStopWaitLimitMs = 30000;
 
-// Sends the stop control and waits, sleeping the service's wait hints, while it is pending
-// with a checkpoint that does not drop, for at most kStopWaitLimitMs. True when the service
-// was last reported stopped.
+// The shortest pause between two status queries of StopServiceAndWait, whatever the hint.
+constexpr DWORD kStopPollMinMs = 100;
+
+// Sends the stop control and waits, sleeping the service's wait hints (at least
+// kStopPollMinMs), while it is pending with a checkpoint that does not drop, for at most
+// kStopWaitLimitMs. True when the service was last reported stopped.
 bool StopServiceAndWait(std::wstring_view machineName, std::wstring_view serviceName);
 
 // StopServiceAndWait with another overall bound.

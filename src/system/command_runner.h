@@ -16,17 +16,20 @@ constexpr DWORD kChildWaitMs = 120000;
 // The result for a child still running at the bound: what Windows reports for it (STILL_ACTIVE).
 constexpr int kStillRunningExitCode = 259;
 
-// Runs commandLine hidden in a console of its own, waits for it at most kChildWaitMs and
-// returns its exit code, kStillRunningExitCode when it outlived the bound (it is left running),
-// or -1 when it could not be started. "sc" and "sc.exe" run the system's tool; where the system
-// has none (stock Windows 2000), the one in ProgramFolder, else one on an absolute PATH entry.
+// Runs an sc command line ("sc" or "sc.exe" first) with the system's sc.exe, hidden in a
+// console of its own, waits for it at most kChildWaitMs and returns its exit code,
+// kStillRunningExitCode when it outlived the bound (it is left running), or -1 when it could
+// not be started or the wait failed. Where the system has no sc.exe (stock Windows 2000) the
+// command is carried out here (RunScCommand). Any other command is refused with -1: no tool is
+// ever taken from PATH, the program folder or the current folder.
 int RunCommandAndWait(std::wstring_view commandLine, std::wstring_view currentDirectory,
                       unsigned short showState);
 
-// Test seams: the bound, and the folder taken for the system's (empty: the real one).
+// Test seams: the bound, the folder taken for the system's (empty: the real one), the wait.
 struct RunnerSeams {
   DWORD waitMs = kChildWaitMs;
   std::wstring systemFolder;
+  DWORD(WINAPI* wait)(HANDLE, DWORD) = &::WaitForSingleObject;
 };
 RunnerSeams& TestRunnerSeams();
 

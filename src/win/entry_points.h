@@ -46,6 +46,9 @@ struct EntryPoints {
   // Not looked up: kernel32's OpenProcess, for the process lookups' opens to read an image
   // path, which tests count.
   HANDLE(WINAPI* openProcessForPath)(DWORD, BOOL, DWORD) = nullptr;
+  // Not looked up: advapi32's QueryServiceStatus, for the polls of the service stop wait, which
+  // tests count.
+  BOOL(WINAPI* queryStopWaitStatus)(SC_HANDLE, LPSERVICE_STATUS) = nullptr;
 };
 
 EntryPoints& Entries();

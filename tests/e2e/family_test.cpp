@@ -1,12 +1,14 @@
 // The platform family this run is in: the prefix is the family it is named for, the program
-// takes each of that family's ways, and where the system has no sc.exe (2000) the driver steps
-// run the product's own or, with none, fail the way they always did and go on.
+// takes each of that family's ways, and where the system has no sc.exe (2000) the program
+// carries out the driver steps itself, as the system's tool would.
 #include <windows.h>
 #include <shlobj.h>
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/startup.h"
@@ -22,7 +24,10 @@
 #include "support/registry.h"
 #include "support/services.h"
 #include "support/test_env.h"
+#include "support/child_process.h"
 #include "system/REG.h"
+#include "system/sc_commands.h"
+#include "win/unique_handle.h"
 
 namespace {
 
@@ -63,43 +68,115 @@ TEST(FamilyTest, TheProgramTakesEachOfItsFamilysWays) {
   EXPECT_EQ(disk::native::ListsWithFileIds(), family.listsFileIds);
 }
 
-// Stock Windows 2000: without any sc.exe the driver steps log -1 and the run goes on; with the
-// product's copy in the program folder they run it.
-TEST(FamilyTest, WithoutTheSystemsScTheProductsCopyRunsAndWithoutAnyTheStepsGiveMinusOne) {
+// Stock Windows 2000: without the system's sc.exe the driver steps are carried out by the
+// program itself; copies of sc.exe planted in the program folder and on PATH never run.
+TEST(FamilyTest, WithoutTheSystemsScTheStepsAreCarriedOutAndNoPlantedCopyRuns) {
   if (ThisFamily().systemSc) GTEST_SKIP() << "this system has its own sc.exe";
   testenv::RemoveDriverService();
   testenv::ScratchFolder folder(L"no sc");
+  testenv::ScratchFolder onPath(L"no sc path");
   const std::wstring exe = folder / L"TW6Maint.exe";
   ASSERT_TRUE(testenv::CopyTo(testenv::BuiltMaint(), exe));
-  const std::string create =
-      "(TW Driver_Install) -> sc.exe create TW5IFS type= filesys start= auto binPath= \"" +
-      Narrow(folder / ThisFamily().driverFile) +
-      "\" DisplayName= \"Dravelin Tidewell FileSystemChanges Driver\"";
-
-  const testenv::MaintRun none = testenv::RunMaint(exe, L"-INSTALL");
-  EXPECT_EQ(none.exitCode, 0u);
-  EXPECT_EQ(none.debugLines,
-            (std::vector<std::string>{create, "(TW Driver_Install) -> errorcode=-1",
-                                      "(TW Driver_Start) -> errorcode=-1"}));
-  EXPECT_FALSE(testenv::ServiceExists(L"TW5IFS"));
-  EXPECT_TRUE(testenv::KeyExists(HKEY_CLASSES_ROOT, testenv::kExeVerbKey, testenv::NativeView()));
-
-  ASSERT_TRUE(testenv::BringScWhereTheSystemHasNone(folder.path()));
-  const testenv::MaintRun copy = testenv::RunMaint(exe, L"-INSTALL");
-  ASSERT_EQ(copy.debugLines.size(), 3u);
-  EXPECT_EQ(copy.debugLines[1], "(TW Driver_Install) -> errorcode=0");
-  EXPECT_TRUE(testenv::ServiceExists(L"TW5IFS"));
-  // The driver file is not there: the start runs and fails with the tool's own code.
-  EXPECT_NE(copy.debugLines[2], "(TW Driver_Start) -> errorcode=-1");
-  EXPECT_NE(copy.debugLines[2], "(TW Driver_Start) -> errorcode=0");
-
+  for (const std::wstring& planted :
+       std::vector<std::wstring>{folder / L"sc.exe", onPath / L"sc.exe"}) {
+    ASSERT_TRUE(testenv::CopyTo(testenv::BuiltProgram(L"tw6-probe.exe"), planted));
+  }
+  std::vector<wchar_t> saved(32768);
+  saved.resize(::GetEnvironmentVariableW(L"PATH", saved.data(), 32768));
+  const std::wstring path = onPath.path() + L";" + std::wstring(saved.begin(), saved.end());
+  ::SetEnvironmentVariableW(L"PATH", path.c_str());
+  const std::wstring log = folder / L"probe.log";
+  ::SetEnvironmentVariableW(L"TW6_PROBE_LOG", log.c_str());
+  const testenv::MaintRun install = testenv::RunMaint(exe, L"-INSTALL");
+  const bool created = testenv::ServiceExists(L"TW5IFS");
   const testenv::MaintRun removal = testenv::RunMaint(exe, L"-UNINSTALL");
-  ASSERT_EQ(removal.debugLines.size(), 3u);
-  EXPECT_EQ(removal.debugLines[2], "(TW Driver_Uninstall) -> errorcode=0");
+  ::SetEnvironmentVariableW(L"TW6_PROBE_LOG", nullptr);
+  saved.push_back(L'\0');
+  ::SetEnvironmentVariableW(L"PATH", saved.data());
+
+  EXPECT_FALSE(testenv::PathExists(log)) << "a planted sc.exe ran";
+  ASSERT_EQ(install.debugLines.size(), 3u);
+  EXPECT_EQ(install.debugLines[0],
+            "(TW Driver_Install) -> sc.exe create TW5IFS type= filesys start= auto binPath= \"" +
+                Narrow(folder / ThisFamily().driverFile) +
+                "\" DisplayName= \"Dravelin Tidewell FileSystemChanges Driver\"");
+  EXPECT_EQ(install.debugLines[1], "(TW Driver_Install) -> errorcode=0");
+  EXPECT_TRUE(created);
+  // The driver file is not there: the start is made and fails with the manager's error.
+  EXPECT_NE(install.debugLines[2], "(TW Driver_Start) -> errorcode=-1");
+  EXPECT_NE(install.debugLines[2], "(TW Driver_Start) -> errorcode=0");
+  // It never started, so the stop finds it not active.
+  EXPECT_EQ(removal.debugLines,
+            (std::vector<std::string>{"(TW Driver_Stop) -> errorcode=1062",
+                                      "(TW Driver_Uninstall) -> sc.exe delete TW5IFS",
+                                      "(TW Driver_Uninstall) -> errorcode=0"}));
   EXPECT_FALSE(testenv::ServiceExists(L"TW5IFS"));
   testenv::RemoveDriverService();
-  for (const wchar_t* verb : {testenv::kExeVerbKey, testenv::kMsiVerbKey}) {
-    testenv::DeleteTree(HKEY_CLASSES_ROOT, verb, testenv::NativeView());
+}
+
+using Values = std::map<std::wstring, std::pair<DWORD, std::vector<BYTE>>>;
+
+// Every value under the key and its subkeys, by "subkey\\name".
+void ReadTree(HKEY parent, const std::wstring& path, const std::wstring& prefix, Values& values) {
+  win::UniqueRegKey key;
+  if (::RegOpenKeyExW(parent, path.c_str(), 0, KEY_READ | testenv::NativeView(), key.put()) !=
+      ERROR_SUCCESS) {
+    return;
+  }
+  for (DWORD i = 0;; ++i) {
+    wchar_t name[256];
+    DWORD nameLength = 256, type = 0, size = 0;
+    std::vector<BYTE> data(65536);
+    size = static_cast<DWORD>(data.size());
+    if (::RegEnumValueW(key.get(), i, name, &nameLength, nullptr, &type, data.data(), &size) !=
+        ERROR_SUCCESS) {
+      break;
+    }
+    data.resize(size);
+    values[prefix + name] = {type, data};
+  }
+  for (DWORD i = 0;; ++i) {
+    wchar_t name[256];
+    DWORD nameLength = 256;
+    if (::RegEnumKeyExW(key.get(), i, name, &nameLength, nullptr, nullptr, nullptr, nullptr) !=
+        ERROR_SUCCESS) {
+      break;
+    }
+    ReadTree(key.get(), name, prefix + name + L"\\", values);
+  }
+}
+
+// The service the program creates itself is the one the system's tool creates from the same
+// command line, value for value: taken from the Support Tools' copy where the system has none.
+TEST(FamilyTest, TheOwnCreateWritesWhatTheSystemsToolWrites) {
+  testenv::RemoveDriverService();
+  testenv::ScratchFolder folder(L"own create");
+  const std::wstring command = Treiber_IFS::CreateCommandLine(folder.path(), ThisFamily().wow64);
+  wchar_t system[MAX_PATH] = {};
+  ::GetSystemDirectoryW(system, MAX_PATH);
+  const std::wstring tool =
+      ThisFamily().systemSc ? std::wstring(system) + L"\\sc.exe" : testenv::SupportToolsSc();
+  const HKEY machine = HKEY_LOCAL_MACHINE;
+
+  ASSERT_EQ(apptools2::RunScCommand(command), 0);
+  Values own;
+  ReadTree(machine, testenv::kDriverServiceKey, L"", own);
+  ASSERT_EQ(apptools2::RunScCommand(L"sc.exe delete TW5IFS"), 0);
+  ASSERT_TRUE(testenv::WaitUntilServiceGone(L"TW5IFS"));
+  EXPECT_FALSE(testenv::KeyExists(machine, testenv::kDriverServiceKey, testenv::NativeView()));
+
+  // The same arguments after the tool's own path.
+  ASSERT_EQ(command.compare(0, 7, L"sc.exe "), 0);
+  ASSERT_EQ(testenv::RunToEnd(testenv::Quoted(tool) + command.substr(6)), 0u);
+  Values reference;
+  ReadTree(machine, testenv::kDriverServiceKey, L"", reference);
+  testenv::RemoveDriverService();
+
+  EXPECT_FALSE(own.empty());
+  EXPECT_EQ(own, reference);
+  for (const auto& [name, value] : reference) {
+    const auto mine = own.find(name);
+    EXPECT_TRUE(mine != own.end() && mine->second == value) << Narrow(name);
   }
 }
 

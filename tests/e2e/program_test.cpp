@@ -101,18 +101,27 @@ class ProgramRunTest : public ::testing::Test {
   void TearDown() override { testenv::DeleteTestService(L"KorvaS"); }
 };
 
-TEST_F(ProgramRunTest, RunsFromAFolderWithBlanksIgnoringAPlantedSc) {
+// An elevated run must not take an sc.exe that someone planted in its folder or on PATH (on
+// 2000 any user may make a folder under C:\), also where the system has none of its own.
+TEST_F(ProgramRunTest, RunsFromAFolderWithBlanksIgnoringPlantedScs) {
   testenv::ScratchFolder folder(L"program folder");
+  testenv::ScratchFolder onPath(L"planted on path");
   const std::wstring exe = folder / L"TW6Maint.exe";
   ASSERT_TRUE(testenv::CopyTo(testenv::BuiltMaint(), exe));
   ASSERT_TRUE(testenv::CopyTo(testenv::BuiltProgram(L"tw6-probe.exe"), folder / L"sc.exe"));
+  ASSERT_TRUE(testenv::CopyTo(testenv::BuiltProgram(L"tw6-probe.exe"), onPath / L"sc.exe"));
+  std::vector<wchar_t> saved(32768);
+  saved.resize(::GetEnvironmentVariableW(L"PATH", saved.data(), 32768));
+  const std::wstring path = onPath.path() + L";" + std::wstring(saved.begin(), saved.end());
+  ::SetEnvironmentVariableW(L"PATH", path.c_str());
   const std::wstring log = folder / L"probe.log";
   ::SetEnvironmentVariableW(L"TW6_PROBE_LOG", log.c_str());
   const DWORD code = testenv::RunMaint(exe, L"-UNINSTALL").exitCode;
   ::SetEnvironmentVariableW(L"TW6_PROBE_LOG", nullptr);
+  saved.push_back(L'\0');
+  ::SetEnvironmentVariableW(L"PATH", saved.data());
   EXPECT_EQ(code, 0u);
-  // Where the system has no sc.exe of its own (2000), the product's is the one to run.
-  EXPECT_EQ(testenv::PathExists(log), !testenv::ThisFamily().systemSc) << "the planted sc.exe";
+  EXPECT_FALSE(testenv::PathExists(log)) << "a planted sc.exe ran";
   EXPECT_FALSE(testenv::ServiceExists(L"KorvaS"));
 }
 

@@ -38,11 +38,6 @@ class UninstallHungGuardTest : public ::testing::Test {
  protected:
   void SetUp() override {
     app::StartUp();
-    // Where the system has no sc.exe, the product's program folder brings one.
-    if (!testenv::ThisFamily().systemSc) {
-      ASSERT_TRUE(testenv::BringScWhereTheSystemHasNone(program.path()));
-      apptools2::ProgramFolder = program.path();
-    }
     RemoveDriverAndVerbs();
   }
   void TearDown() override {

@@ -29,10 +29,10 @@ class UninstallHungToolTest : public ::testing::Test {
   void SetUp() override {
     app::StartUp();
     testenv::RemoveDriverService();
-    // The product's sc.exe is taken only where the system has none: this system has none here.
+    // The system's sc.exe, as the runner sees it, is one that never ends.
     ASSERT_TRUE(testenv::CopyTo(testenv::BuiltProgram(L"tw6-sleeper.exe"), program / L"sc.exe"));
     apptools2::ProgramFolder = program.path();
-    apptools2::TestRunnerSeams().systemFolder = noTools.path();
+    apptools2::TestRunnerSeams().systemFolder = program.path();
     apptools2::TestRunnerSeams().waitMs = kBoundMs;
   }
   void TearDown() override {
@@ -47,7 +47,6 @@ class UninstallHungToolTest : public ::testing::Test {
   }
   static constexpr DWORD kBoundMs = 1000;
   testenv::ScratchFolder program{L"hung sc"};
-  testenv::ScratchFolder noTools{L"no system tools"};
 };
 
 TEST_F(UninstallHungToolTest, EachStepWaitsItsBoundLogsStillRunningAndTheRunGoesOn) {

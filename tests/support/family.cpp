@@ -82,9 +82,4 @@ std::wstring SupportToolsSc() {
   return std::wstring(folder) + L"\\Support Tools\\sc.exe";
 }
 
-bool BringScWhereTheSystemHasNone(const std::wstring& folder) {
-  if (ThisFamily().systemSc) return true;
-  return CopyTo(SupportToolsSc(), folder + L"\\sc.exe");
-}
-
 }  // namespace testenv

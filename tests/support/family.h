@@ -35,8 +35,4 @@ const Family& ThisFamily();
 // Where the Windows 2000 Support Tools keep sc.exe; the 2000 family's prefix has its copy there.
 std::wstring SupportToolsSc();
 
-// Where the system has no sc.exe, the product brings its own: copies the Support Tools' one
-// into folder. True when the folder has it then, or the system needs none.
-bool BringScWhereTheSystemHasNone(const std::wstring& folder);
-
 }  // namespace testenv

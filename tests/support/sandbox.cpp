@@ -152,7 +152,6 @@ bool InstalledProduct::Seed(const Layout& layout, bool installed,
   Clear(layout);
   MakeFolders(layout.programFolder);
   if (!testenv::CopyTo(testenv::BuiltMaint(), layout.maint())) Fail(problems, "copy TW6Maint.exe");
-  if (!testenv::BringScWhereTheSystemHasNone(layout.programFolder)) Fail(problems, "copy sc.exe");
   if (!installed) return !problems || problems->size() == before;
 
   // The guard's pipe side, on every carrier: where the port is the carrier, it must hear nothing.

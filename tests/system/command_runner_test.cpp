@@ -17,13 +17,23 @@ namespace {
 
 using testenv::Quoted;
 
+// The system's sc.exe is the probe here (the seam's system folder), so every child is the probe.
 class CommandRunnerTest : public ::testing::Test {
  protected:
   testenv::ScratchFolder folder{L"runner"};
   std::wstring probe = testenv::BuiltProgram(L"tw6-probe.exe");
   std::wstring log = folder / L"probe.log";
-  void SetUp() override { ::SetEnvironmentVariableW(L"TW6_PROBE_LOG", log.c_str()); }
-  void TearDown() override { ::SetEnvironmentVariableW(L"TW6_PROBE_LOG", nullptr); }
+  void SetUp() override {
+    ::SetEnvironmentVariableW(L"TW6_PROBE_LOG", log.c_str());
+    const std::wstring system = folder / L"system";
+    ::CreateDirectoryW(system.c_str(), nullptr);
+    ASSERT_TRUE(testenv::CopyTo(probe, system + L"\\sc.exe"));
+    apptools2::TestRunnerSeams().systemFolder = system;
+  }
+  void TearDown() override {
+    apptools2::TestRunnerSeams() = apptools2::RunnerSeams();
+    ::SetEnvironmentVariableW(L"TW6_PROBE_LOG", nullptr);
+  }
   std::wstring Logged() {
     const std::string bytes = testenv::ReadFileText(log);
     return std::wstring(reinterpret_cast<const wchar_t*>(bytes.data()), bytes.size() / 2);
@@ -31,31 +41,37 @@ class CommandRunnerTest : public ::testing::Test {
 };
 
 TEST_F(CommandRunnerTest, ReturnsTheChildsExitCodeUnchanged) {
-  EXPECT_EQ(apptools2::RunCommandAndWait(Quoted(probe) + L" exit 7", folder.path(), SW_HIDE), 7);
-  EXPECT_EQ(apptools2::RunCommandAndWait(Quoted(probe) + L" exit 0xFFFFFFFE", folder.path(), 0),
-            -2);
-  EXPECT_EQ(Logged(), Quoted(probe) + L" exit 7|" + folder.path() + L"\r\n" + Quoted(probe) +
-                          L" exit 0xFFFFFFFE|" + folder.path() + L"\r\n");
+  EXPECT_EQ(apptools2::RunCommandAndWait(L"sc.exe exit 7", folder.path(), SW_HIDE), 7);
+  EXPECT_EQ(apptools2::RunCommandAndWait(L"SC exit 0xFFFFFFFE", folder.path(), 0), -2);
+  EXPECT_EQ(Logged(), L"sc.exe exit 7|" + folder.path() + L"\r\nSC exit 0xFFFFFFFE|" +
+                          folder.path() + L"\r\n");
 }
 
-TEST_F(CommandRunnerTest, MissingProgramOrFolderGivesMinusOne) {
-  EXPECT_EQ(apptools2::RunCommandAndWait(L"tw6-no-such-program --x", folder.path(), SW_HIDE), -1);
-  EXPECT_EQ(apptools2::RunCommandAndWait(Quoted(probe), folder / L"missing", SW_HIDE), -1);
+// Only sc commands run, and only the system's tool: anything else is refused unstarted.
+TEST_F(CommandRunnerTest, OtherCommandsAndAMissingFolderGiveMinusOneAndStartNothing) {
+  for (const std::wstring& command : std::vector<std::wstring>{
+           Quoted(probe) + L" exit 7", L"tw6-no-such-program --x", L"scx exit 7",
+           L"\"" + folder.path() + L"\\system\\sc.exe\" exit 7", std::wstring(L"  ")}) {
+    EXPECT_EQ(apptools2::RunCommandAndWait(command, folder.path(), SW_HIDE), -1)
+        << std::string(command.begin(), command.end());
+  }
+  EXPECT_EQ(apptools2::RunCommandAndWait(L"sc.exe exit 7", folder / L"missing", SW_HIDE), -1);
+  EXPECT_EQ(Logged(), L"");
 }
 
 TEST_F(CommandRunnerTest, LongTextIsPassedWholeNeverCut) {
   const std::wstring tail(600, L'x');
-  EXPECT_EQ(
-      apptools2::RunCommandAndWait(Quoted(probe) + L" " + tail + L" exit 3", folder.path(), 0), 3);
-  EXPECT_EQ(Logged(), Quoted(probe) + L" " + tail + L" exit 3|" + folder.path() + L"\r\n");
+  EXPECT_EQ(apptools2::RunCommandAndWait(L"sc.exe " + tail + L" exit 3", folder.path(), 0), 3);
+  EXPECT_EQ(Logged(), L"sc.exe " + tail + L" exit 3|" + folder.path() + L"\r\n");
   // A working folder beyond the system's limit fails whole rather than running elsewhere.
-  EXPECT_EQ(apptools2::RunCommandAndWait(Quoted(probe),
-                                         folder.path() + L"\\" + std::wstring(600, L'y'), 0),
-            -1);
-  EXPECT_EQ(Logged(), Quoted(probe) + L" " + tail + L" exit 3|" + folder.path() + L"\r\n");
+  EXPECT_EQ(
+      apptools2::RunCommandAndWait(L"sc.exe", folder.path() + L"\\" + std::wstring(600, L'y'), 0),
+      -1);
+  EXPECT_EQ(Logged(), L"sc.exe " + tail + L" exit 3|" + folder.path() + L"\r\n");
 }
 
 TEST_F(CommandRunnerTest, ScRunsTheSystemToolNotOnePlantedInTheWorkingFolder) {
+  apptools2::TestRunnerSeams() = apptools2::RunnerSeams();
   ASSERT_TRUE(testenv::CopyTo(probe, folder / L"sc.exe"));
   const int byName =
       apptools2::RunCommandAndWait(L"sc query tw6-no-such-service", folder.path(), 0);
@@ -74,7 +90,7 @@ TEST_F(CommandRunnerTest, TheChildIsHiddenInAConsoleOfItsOwn) {
   const bool titled = ::SetConsoleTitleA(ours.c_str());
   const std::wstring startup = folder / L"startup.log";
   ::SetEnvironmentVariableW(L"TW6_PROBE_STARTUP", startup.c_str());
-  const int code = apptools2::RunCommandAndWait(Quoted(probe), folder.path(), SW_HIDE);
+  const int code = apptools2::RunCommandAndWait(L"sc.exe", folder.path(), SW_HIDE);
   ::SetEnvironmentVariableW(L"TW6_PROBE_STARTUP", nullptr);
   ASSERT_EQ(code, 0);
 
@@ -99,12 +115,13 @@ TEST_F(CommandRunnerTest, TheChildIsHiddenInAConsoleOfItsOwn) {
 
 struct ToolCase {
   const char* name;
-  bool inSystem, inProgram, onPath;
-  const wchar_t* expected;  // the folder whose copy runs; null: none does, the step gives -1
+  bool inSystem;
+  int expected;  // the system's copy exits 0; without one, the own delete finds no service
 };
 
-// sc.exe is the system's; where the system has none (2000), the product's in its program folder;
-// then one on an absolute PATH entry. Never the current folder's, nor a relative entry's.
+// sc.exe is the system's; where the system has none (2000) the command is carried out here.
+// Copies in the program folder, on an absolute or relative PATH entry and in the current folder
+// never run.
 class ToolSearchTest : public CommandRunnerTest, public ::testing::WithParamInterface<ToolCase> {
  protected:
   std::wstring self = folder / L"self.log";
@@ -121,62 +138,71 @@ class ToolSearchTest : public CommandRunnerTest, public ::testing::WithParamInte
     ::SetCurrentDirectoryW(savedCurrent);
     ::SetEnvironmentVariableW(L"PATH", savedPath.c_str());
     ::SetEnvironmentVariableW(L"TW6_PROBE_SELF", nullptr);
-    apptools2::TestRunnerSeams() = apptools2::RunnerSeams();
     apptools2::ProgramFolder = savedProgram;
     CommandRunnerTest::TearDown();
   }
   std::wstring Place(const std::wstring& name, bool withCopy) {
     const std::wstring place = folder / name;
     ::CreateDirectoryW(place.c_str(), nullptr);
-    if (withCopy) EXPECT_TRUE(testenv::CopyTo(probe, place + L"\\sc.exe"));
+    if (withCopy) {
+      EXPECT_TRUE(testenv::CopyTo(probe, place + L"\\sc.exe"));
+    }
     return place;
   }
 };
 
-TEST_P(ToolSearchTest, TakesTheFirstOfSystemProgramFolderAndAbsolutePath) {
+TEST_P(ToolSearchTest, OnlyTheSystemsToolRunsNeverAPlantedOne) {
   const ToolCase& c = GetParam();
-  apptools2::TestRunnerSeams().systemFolder = Place(L"system", c.inSystem);
-  apptools2::ProgramFolder = Place(L"program", c.inProgram);
-  const std::wstring onPath = Place(L"onpath", c.onPath);
+  apptools2::TestRunnerSeams().systemFolder = Place(L"search system", c.inSystem);
+  apptools2::ProgramFolder = Place(L"program", true);
+  const std::wstring onPath = Place(L"onpath", true);
   Place(L"relative", true);
   const std::wstring current = Place(L"current", true);
   ::SetCurrentDirectoryW(folder.path().c_str());
-  const std::wstring path = L"relative;\"" + onPath + L"\";.;" + L"current";
+  const std::wstring path = L"relative;\"" + onPath + L"\";" + onPath + L";.;" + L"current";
   ::SetEnvironmentVariableW(L"PATH", path.c_str());
 
-  const int code = apptools2::RunCommandAndWait(L"sc.exe exit 5", current, SW_HIDE);
-  const std::string ran = testenv::ReadFileText(self);
-  if (c.expected) {
-    EXPECT_EQ(code, 5);
-    const std::wstring expected = folder / c.expected + L"\\sc.exe\n";
-    EXPECT_EQ(ran, std::string(expected.begin(), expected.end()));
-  } else {
-    EXPECT_EQ(code, -1);
-    EXPECT_EQ(ran, "");
-  }
+  const std::wstring service = L"tw6-no-such-service-" + std::to_wstring(::GetCurrentProcessId());
+  const int code = apptools2::RunCommandAndWait(L"sc.exe delete " + service, current, SW_HIDE);
+  EXPECT_EQ(code, c.expected);
+  const std::wstring ran = c.inSystem ? folder / L"search system\\sc.exe\n" : L"";
+  EXPECT_EQ(testenv::ReadFileText(self), std::string(ran.begin(), ran.end()));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Places, ToolSearchTest,
-    ::testing::Values(ToolCase{"SystemFirst", true, true, true, L"system"},
-                      ToolCase{"ProgramFolderWithoutTheSystems", false, true, true, L"program"},
-                      ToolCase{"AbsolutePathEntryLast", false, false, true, L"onpath"},
-                      ToolCase{"NeverTheCurrentFolderOrARelativeEntry", false, false, false,
-                               nullptr}),
-    [](const ::testing::TestParamInfo<ToolCase>& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Places, ToolSearchTest,
+                         ::testing::Values(ToolCase{"TheSystemsTool", true, 0},
+                                           ToolCase{"WithoutTheSystemsCarriedOutHere", false,
+                                                    ERROR_SERVICE_DOES_NOT_EXIST}),
+                         [](const ::testing::TestParamInfo<ToolCase>& info) {
+                           return std::string(info.param.name);
+                         });
 
 // A child that outlives the bound is left running; the step gives the still-running code.
 TEST_F(CommandRunnerTest, AChildThatOutlivesTheBoundIsLeftRunningWithTheStillRunningCode) {
   apptools2::TestRunnerSeams().waitMs = 300;
-  const std::wstring sleeper = folder / L"tw6-hung.exe";
-  ASSERT_TRUE(testenv::CopyTo(testenv::BuiltProgram(L"tw6-sleeper.exe"), sleeper));
-  const int code = apptools2::RunCommandAndWait(Quoted(sleeper), folder.path(), SW_HIDE);
-  apptools2::TestRunnerSeams() = apptools2::RunnerSeams();
+  const std::wstring hung = folder / L"hung";
+  ::CreateDirectoryW(hung.c_str(), nullptr);
+  ASSERT_TRUE(testenv::CopyTo(testenv::BuiltProgram(L"tw6-sleeper.exe"), hung + L"\\sc.exe"));
+  apptools2::TestRunnerSeams().systemFolder = hung;
+  const int code = apptools2::RunCommandAndWait(L"sc.exe", folder.path(), SW_HIDE);
   EXPECT_EQ(code, apptools2::kStillRunningExitCode);
   EXPECT_EQ(code, 259);
-  const auto hung = process::FindProcesses("tw6-hung.exe");
-  EXPECT_EQ(hung->GetItemCount(), 1);
-  hung->Terminate(1);
+  const auto running = process::FindProcesses(std::string(hung.begin(), hung.end()) + "\\sc.exe");
+  EXPECT_EQ(running->GetItemCount(), 1);
+  running->Terminate(1);
+}
+
+// The child ends first, so nothing is left behind; then the system's own failure.
+DWORD WINAPI FailingWait(HANDLE child, DWORD timeoutMs) {
+  ::WaitForSingleObject(child, timeoutMs);
+  return ::WaitForSingleObject(nullptr, timeoutMs);
+}
+
+// A wait that fails tells nothing of the child: the step gives -1, not the still-running code.
+TEST_F(CommandRunnerTest, AFailedWaitGivesMinusOne) {
+  apptools2::TestRunnerSeams().wait = FailingWait;
+  EXPECT_EQ(apptools2::RunCommandAndWait(L"sc.exe exit 7", folder.path(), SW_HIDE), -1);
+  EXPECT_EQ(Logged(), L"sc.exe exit 7|" + folder.path() + L"\r\n");
 }
 
 }  // namespace

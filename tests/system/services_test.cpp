@@ -9,6 +9,7 @@
 #include "support/child_process.h"
 #include "support/services.h"
 #include "support/test_env.h"
+#include "win/entry_points.h"
 
 namespace {
 
@@ -166,11 +167,32 @@ INSTANTIATE_TEST_SUITE_P(
                  SERVICE_STOP_PENDING, 1450, 4500, 0},
         StopCase{"NeverStopsWithZeroHint", L"mode=pending-forever hint=0", 1000, false,
                  SERVICE_STOP_PENDING, 950, 0, 0},
-        // Stopped 1.04 s after the control: without a pause the wait ends right after that,
+        // Stopped 1.04 s after the control: with the shortest pause the wait ends soon after,
         // where a waiter that paused a second between queries would be some 960 ms late.
         StopCase{"ZeroHintQueriesBackToBack", L"mode=pending-rising hint=0 steps=4 stepMs=260", 0,
                  true, SERVICE_STOPPED, 1000, 0, 700},
         StopCase{"RefusesStop", L"mode=no-stop", 0, false, SERVICE_RUNNING, 0, 0, 0}),
     [](const ::testing::TestParamInfo<StopCase>& info) { return std::string(info.param.label); });
+
+int statusQueries = 0;
+BOOL WINAPI CountingQuery(SC_HANDLE service, LPSERVICE_STATUS status) {
+  ++statusQueries;
+  return ::QueryServiceStatus(service, status);
+}
+
+// A zero hint must not turn the wait into a busy loop on the service manager: each pause lasts
+// at least the shortest poll, so a bound of 1 s allows some ten queries (a few more for the
+// last pause, cut to what is left), where back-to-back queries would make thousands.
+TEST_F(ServicesTest, AZeroHintStillPausesBetweenQueries) {
+  RegisterAndStart(L"mode=pending-forever hint=0");
+  statusQueries = 0;
+  const auto saved = win::Entries().queryStopWaitStatus;
+  win::Entries().queryStopWaitStatus = CountingQuery;
+  const bool stopped = Services::StopServiceAndWaitWithin(L"", name_, 1000);
+  win::Entries().queryStopWaitStatus = saved;
+  EXPECT_FALSE(stopped);
+  EXPECT_GE(statusQueries, 2);
+  EXPECT_LE(statusQueries, 1000 / static_cast<int>(Services::kStopPollMinMs) + 5);
+}
 
 }  // namespace
