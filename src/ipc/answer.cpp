@@ -5,6 +5,7 @@
 
 #include "ipc/named_objects.h"
 #include "ipc/names.h"
+#include "ipc/usable_view.h"
 #include "ipc/waits.h"
 
 namespace ipc {
@@ -19,7 +20,7 @@ bool TIpcAnswer::SetUp(std::string_view baseName, uint32_t length) {
     event2 = CreateNamedEvent(AnswerEventName(baseName, 2));
     buf.reset(::MapViewOfFile(map.get(), FILE_MAP_ALL_ACCESS, 0, 0, length));
   }
-  if (!event1 || !event2 || !buf) {
+  if (!event1 || !event2 || !ViewIsUsable(buf.get(), length, true)) {
     Release();
     return false;
   }

@@ -9,6 +9,10 @@ namespace {
 constexpr DWORD kWorkEnded = 0;
 constexpr DWORD kWorkThrew = 1;
 
+constexpr LONG kWaitedFor = 0;
+constexpr LONG kCommitted = 1;
+constexpr LONG kGivenUp = 2;
+
 DWORD WINAPI WorkOnThread(void* parameter) {
   auto* work = static_cast<BoundedWork*>(parameter);
   DWORD result = kWorkEnded;
@@ -25,6 +29,12 @@ DWORD WINAPI WorkOnThread(void* parameter) {
 
 }  // namespace
 
+bool BoundedWork::Commit() {
+  return ::InterlockedCompareExchange(&state_, kCommitted, kWaitedFor) != kGivenUp;
+}
+
+void BoundedWork::GiveUp() { ::InterlockedCompareExchange(&state_, kGivenUp, kWaitedFor); }
+
 void BoundedWork::Release() {
   if (::InterlockedDecrement(&references_) == 0) delete this;
 }
@@ -34,8 +44,12 @@ FinishedWork RunWithin(std::unique_ptr<BoundedWork> work, DWORD waitMs) {
   const win::UniqueKernelHandle thread(
       ::CreateThread(nullptr, 0, WorkOnThread, work.get(), 0, &threadId));
   if (!thread) return FinishedWork();
-  FinishedWork callersReference(work.release());
-  if (::WaitForSingleObject(thread.get(), waitMs) != WAIT_OBJECT_0) return FinishedWork();
+  BoundedWork* const shared = work.release();
+  FinishedWork callersReference(shared);
+  if (::WaitForSingleObject(thread.get(), waitMs) != WAIT_OBJECT_0) {
+    shared->GiveUp();
+    return FinishedWork();
+  }
   DWORD result = kWorkThrew;
   if (!::GetExitCodeThread(thread.get(), &result) || result != kWorkEnded) return FinishedWork();
   return callersReference;

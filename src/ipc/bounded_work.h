@@ -9,6 +9,8 @@
 // the caller waits for it at most a bound.
 namespace ipc {
 
+class FinishedWork;
+
 // What the thread works on. The caller and the thread each hold a reference and the last to
 // let go deletes it, so a thread that returns after the caller stopped waiting still finds it
 // (and cleans up what it got too late). The process may also end with the thread still blocked.
@@ -21,11 +23,20 @@ class BoundedWork {
 
   virtual void Work() = 0;
 
+ protected:
+  // For work that waits before its first lasting effect: called between the two. False when
+  // the caller has stopped waiting, and the work must then give up without that effect; once
+  // it has returned true, the caller's giving up no longer stops the work.
+  bool Commit();
+
  private:
   friend class FinishedWork;
+  friend FinishedWork RunWithin(std::unique_ptr<BoundedWork> work, DWORD waitMs);
   void Release();
+  void GiveUp();
 
   volatile LONG references_ = 2;
+  volatile LONG state_ = 0;  // kWaitedFor, kCommitted or kGivenUp
 };
 
 // The caller's reference to work that ended in time; empty when it did not.

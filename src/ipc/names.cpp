@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstddef>
+#include <initializer_list>
 
 namespace ipc {
 
@@ -28,13 +29,20 @@ constexpr Scrambled<N> Scramble(size_t text, const char (&plain)[N]) {
   return out;
 }
 
+// Unscrambled once into storage without a destructor: a hand-over given up at its bound may
+// still build names on its thread while the runtime destroys its statics at exit.
+constexpr size_t kLongestText = 24;
+char plainTexts[9][kLongestText];
+size_t plainLengths[9];
+
 template <size_t N>
-std::string Unscramble(const Scrambled<N>& s) {
-  std::string plain(s.bytes.size(), '\0');
+bool Unscramble(const Scrambled<N>& s) {
+  static_assert(N - 1 <= kLongestText, "a fixed text longer than its storage");
   for (size_t i = 0; i < s.bytes.size(); ++i) {
-    plain[i] = static_cast<char>(s.bytes[i] ^ KeyAt(s.text, i));
+    plainTexts[s.text][i] = static_cast<char>(s.bytes[i] ^ KeyAt(s.text, i));
   }
-  return plain;
+  plainLengths[s.text] = s.bytes.size();
+  return true;
 }
 
 // The one place where the nine values are chosen.
@@ -48,19 +56,18 @@ constexpr auto kEventTag = Scramble(6, "_Event");
 constexpr auto kNamespacePrefix = Scramble(7, "Global\\");
 constexpr auto kSessionPrefix = Scramble(8, "Session\\");
 
-const std::array<std::string, 9>& Texts() {
-  static const std::array<std::string, 9> texts = {
-      Unscramble(kPortPrefix), Unscramble(kQueueTag),        Unscramble(kMutexTag),
-      Unscramble(kMapTag),     Unscramble(kCounterTag),      Unscramble(kAnswerTag),
-      Unscramble(kEventTag),   Unscramble(kNamespacePrefix), Unscramble(kSessionPrefix)};
-  return texts;
+bool UnscrambleAll() {
+  return Unscramble(kPortPrefix) && Unscramble(kQueueTag) && Unscramble(kMutexTag) &&
+         Unscramble(kMapTag) && Unscramble(kCounterTag) && Unscramble(kAnswerTag) &&
+         Unscramble(kEventTag) && Unscramble(kNamespacePrefix) && Unscramble(kSessionPrefix);
 }
 
-std::string Join(std::string_view a, std::string_view b) {
+std::string Join(std::initializer_list<std::string_view> parts) {
+  size_t length = 0;
+  for (std::string_view part : parts) length += part.size();
   std::string out;
-  out.reserve(a.size() + b.size());
-  out.append(a);
-  out.append(b);
+  out.reserve(length);
+  for (std::string_view part : parts) out.append(part);
   return out;
 }
 
@@ -84,7 +91,12 @@ void AppendUtf8(std::string& out, uint32_t c) {
 
 }  // namespace
 
-const std::string& Text(FixedText which) { return Texts()[static_cast<size_t>(which)]; }
+std::string_view Text(FixedText which) {
+  static const bool unscrambled = UnscrambleAll();
+  (void)unscrambled;
+  const auto index = static_cast<size_t>(which);
+  return std::string_view(plainTexts[index], plainLengths[index]);
+}
 
 std::string Decimal(uint32_t value) { return std::to_string(value); }
 
@@ -99,23 +111,27 @@ std::string HexProcessId(uint32_t processId) {
 }
 
 std::string PortName(std::string_view channel) {
-  return Join(Text(FixedText::PortPrefix), channel);
+  return Join({Text(FixedText::PortPrefix), channel});
 }
 
 std::string QueueMutexName(std::string_view channel) {
-  return Join(channel, Text(FixedText::QueueTag)) + Text(FixedText::MutexTag);
+  return Join({channel, Text(FixedText::QueueTag), Text(FixedText::MutexTag)});
 }
 
 std::string QueueMapName(std::string_view channel) {
-  return Join(channel, Text(FixedText::QueueTag)) + Text(FixedText::MapTag);
+  return Join({channel, Text(FixedText::QueueTag), Text(FixedText::MapTag)});
 }
 
 std::string CounterMapName(uint32_t processId) {
-  return Text(FixedText::QueueTag) + Text(FixedText::CounterTag) + HexProcessId(processId);
+  return Join({Text(FixedText::QueueTag), Text(FixedText::CounterTag), HexProcessId(processId)});
+}
+
+std::string AnswerBasePrefix(std::string_view channel) {
+  return Join({channel, Text(FixedText::AnswerTag)});
 }
 
 std::string AnswerBaseName(std::string_view channel, uint32_t counter) {
-  return Join(channel, Text(FixedText::AnswerTag)) + Decimal(counter);
+  return AnswerBasePrefix(channel) + Decimal(counter);
 }
 
 std::string AnswerBaseName(std::string_view channel, uint32_t counter, uint32_t processId) {
@@ -123,19 +139,19 @@ std::string AnswerBaseName(std::string_view channel, uint32_t counter, uint32_t 
 }
 
 std::string AnswerMapName(std::string_view baseName) {
-  return Join(baseName, Text(FixedText::MapTag));
+  return Join({baseName, Text(FixedText::MapTag)});
 }
 
 std::string AnswerEventName(std::string_view baseName, int which) {
-  return Join(baseName, Text(FixedText::EventTag)) + (which == 1 ? "1" : "2");
+  return Join({baseName, Text(FixedText::EventTag), which == 1 ? "1" : "2"});
 }
 
 std::string WithNamespacePrefix(std::string_view name) {
-  return Join(Text(FixedText::NamespacePrefix), name);
+  return Join({Text(FixedText::NamespacePrefix), name});
 }
 
 std::string InSession(uint32_t sessionId, std::string_view name) {
-  return Text(FixedText::SessionPrefix) + Decimal(sessionId) + "\\" + std::string(name);
+  return Join({Text(FixedText::SessionPrefix), Decimal(sessionId), "\\", name});
 }
 
 std::wstring Widen(std::string_view text) {

@@ -22,8 +22,9 @@ enum class FixedText {
   SessionPrefix,
 };
 
-// Unscrambles all nine on first use; the image holds them only scrambled.
-const std::string& Text(FixedText which);
+// Unscrambles all nine on first use; the image holds them only scrambled. The text lives until
+// the process ends: nothing destroys it at exit.
+std::string_view Text(FixedText which);
 
 std::string Decimal(uint32_t value);
 // "$" + lower-case hex without leading zeros: 4660 -> "$1234".
@@ -33,6 +34,8 @@ std::string PortName(std::string_view channel);
 std::string QueueMutexName(std::string_view channel);
 std::string QueueMapName(std::string_view channel);
 std::string CounterMapName(uint32_t processId);
+// channel + AnswerTag: the answer base name without its counter.
+std::string AnswerBasePrefix(std::string_view channel);
 // Pipe carrier: channel + AnswerTag + counter.
 std::string AnswerBaseName(std::string_view channel, uint32_t counter);
 // Port carrier: the same followed by "$" + hex(sender's process id).

@@ -8,6 +8,7 @@
 #include "ipc/carriers.h"
 #include "ipc/names.h"
 #include "ipc/records.h"
+#include "ipc/usable_view.h"
 #include "ipc/waits.h"
 #include "win/critical_section.h"
 #include "win/entry_points.h"
@@ -38,8 +39,11 @@ class CounterMap {
       const std::string name = CounterMapName(::GetCurrentProcessId());
       map_.reset(::CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
                                       sizeof(LONG), name.c_str()));
+      // A map of that name made before ours is someone else's, made as they chose: no counter.
+      if (map_ && ::GetLastError() == ERROR_ALREADY_EXISTS) map_.reset();
       if (map_) view_.reset(::MapViewOfFile(map_.get(), FILE_MAP_ALL_ACCESS, 0, 0, sizeof(LONG)));
-      if (!view_) {
+      if (!ViewIsUsable(view_.get(), sizeof(LONG), true)) {
+        view_.reset();
         map_.reset();
         return nullptr;
       }

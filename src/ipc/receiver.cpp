@@ -6,6 +6,7 @@
 #include "ipc/named_objects.h"
 #include "ipc/names.h"
 #include "ipc/records.h"
+#include "ipc/usable_view.h"
 
 namespace ipc {
 
@@ -94,7 +95,8 @@ void ServeMessage(std::string_view channel, std::string_view answerBaseName,
   // Mapping exactly answerLen bytes fails when the sender's map is smaller than it claims.
   const win::UniqueMappedView view(map ? ::MapViewOfFile(map.get(), FILE_MAP_WRITE, 0, 0, answerLen)
                                        : nullptr);
-  if (!view || !event1 || !event2) {
+  // The sender made the map as it chose: a view it left uncommitted is no answer map.
+  if (!ViewIsUsable(view.get(), answerLen, true) || !event1 || !event2) {
     handler(channel, message, messageLen, nullptr, 0);
     return;
   }
@@ -123,7 +125,8 @@ bool PipeReceiver::Start() {
   if (map_ && !taken) {
     header_.reset(::MapViewOfFile(map_.get(), FILE_MAP_ALL_ACCESS, 0, 0, kQueueHeaderSize));
   }
-  if (header_ && ::CreatePipe(readEnd_.put(), writeEnd_.put(), nullptr, 0)) {
+  if (ViewIsUsable(header_.get(), kQueueHeaderSize, true) &&
+      ::CreatePipe(readEnd_.put(), writeEnd_.put(), nullptr, 0)) {
     auto* header = static_cast<uint8_t*>(header_.get());
     std::memset(header, 0, kQueueHeaderSize);
     QueueHeader::SetOwnerProcessId(header, ::GetCurrentProcessId());

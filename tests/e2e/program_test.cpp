@@ -81,7 +81,7 @@ TEST(ProgramImageTest, LookedUpNamesAndChannelTextsStandOnlyScrambled) {
   for (ipc::FixedText t :
        {ipc::FixedText::PortPrefix, ipc::FixedText::QueueTag, ipc::FixedText::CounterTag,
         ipc::FixedText::AnswerTag, ipc::FixedText::SessionPrefix}) {
-    plain.push_back(ipc::Text(t));
+    plain.emplace_back(ipc::Text(t));
   }
   for (const std::string& name :
        {ipc::QueueMutexName("TW6_GuardChannel_"), ipc::QueueMapName("TW6_GuardChannel_"),

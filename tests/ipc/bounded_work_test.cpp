@@ -8,6 +8,7 @@
 #include <new>
 
 #include "ipc/bounded_work.h"
+#include "win/unique_handle.h"
 
 namespace {
 
@@ -35,6 +36,38 @@ TEST(BoundedWorkTest, WorkThatThrowsIsNotFinishedAndIsStillFreed) {
   EXPECT_EQ(destroyed, 1);
   EXPECT_FALSE(ipc::RunWithin(std::make_unique<CountedWork>(true), 60000));
   EXPECT_EQ(destroyed, 2);
+}
+
+// Waits for go, then tries to commit; says how that went when it is deleted.
+struct LateWork : ipc::BoundedWork {
+  LateWork(HANDLE go, HANDLE done, bool* committedOut)
+      : go(go), done(done), committedOut(committedOut) {}
+  ~LateWork() override {
+    *committedOut = committed;
+    ::SetEvent(done);
+  }
+  void Work() override {
+    ::WaitForSingleObject(go, 60000);
+    committed = Commit();
+  }
+  HANDLE go, done;
+  bool* committedOut;
+  bool committed = false;
+};
+
+// Work that the caller stopped waiting for must not go on to its lasting effect later.
+TEST(BoundedWorkTest, WorkGivenUpAtTheBoundCannotCommitAfterwards) {
+  const win::UniqueKernelHandle go(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+  const win::UniqueKernelHandle done(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+  bool committed = true;
+  EXPECT_FALSE(ipc::RunWithin(std::make_unique<LateWork>(go.get(), done.get(), &committed), 50));
+  ::SetEvent(go.get());
+  ASSERT_EQ(::WaitForSingleObject(done.get(), 60000), WAIT_OBJECT_0);
+  EXPECT_FALSE(committed);
+
+  committed = false;
+  EXPECT_TRUE(ipc::RunWithin(std::make_unique<LateWork>(go.get(), done.get(), &committed), 60000));
+  EXPECT_TRUE(committed);
 }
 
 }  // namespace

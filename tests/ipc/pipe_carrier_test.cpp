@@ -1,5 +1,6 @@
 // The pipe carrier with real kernel objects, in both prefixes: reached directly where the
 // system would choose the port.
+#include <winsock2.h>
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -14,6 +15,7 @@
 #include "ipc/deliver.h"
 #include "ipc/named_objects.h"
 #include "ipc/names.h"
+#include "ipc/process_user.h"
 #include "ipc/receiver.h"
 #include "ipc/records.h"
 #include "ipc/waits.h"
@@ -54,6 +56,7 @@ class HandMadeQueue {
     ipc::QueueHeader::SetCounter(header_, counter);
   }
   bool ok() const { return header_ && read_; }
+  void CloseMutex() { mutex_.reset(); }
   uint8_t* header() { return header_; }
   std::vector<uint8_t> ReadAvailable() {
     DWORD available = 0;
@@ -160,10 +163,10 @@ TEST(PipeCarrierTest, AQueueMapSmallerThanTheHeaderGivesFalse) {
   EXPECT_FALSE(SendByPipe(channel, "abcd", 4));
 }
 
-TEST(PipeCarrierTest, AQueueMutexKeptElsewhereGivesFalseWithinTheBound) {
+TEST(PipeCarrierTest, AQueueMutexKeptElsewhereGivesFalseWithinTheBoundAndTheSendStaysGivenUp) {
   // Any account may open the queue mutex: one that keeps it must not hold the sender for good.
   const std::string channel = UniqueChannel("kept");
-  HandMadeQueue queue(channel, 0);
+  HandMadeQueue queue(channel, 41);
   ASSERT_TRUE(queue.ok());
   testenv::QueueMutexKeeper keeper(channel);
   ASSERT_TRUE(keeper.kept());
@@ -176,11 +179,115 @@ TEST(PipeCarrierTest, AQueueMutexKeptElsewhereGivesFalseWithinTheBound) {
   ASSERT_TRUE(returned) << "still waiting for the queue mutex";
   EXPECT_FALSE(sent.get());
   EXPECT_GE(elapsedMs + 100, ipc::kHandOverWaitMs);
-  // The late send goes on by itself and gives the mutex back.
-  const win::UniqueKernelHandle mutex = ipc::CreateNamedMutex(ipc::QueueMutexName(channel));
-  EXPECT_EQ(::WaitForSingleObject(mutex.get(), 10000), WAIT_OBJECT_0);
-  ::ReleaseMutex(mutex.get());
+  // With every other handle closed, the mutex vanishes once the given-up send, which now gets
+  // it, has let it go: only then is its chance to write over.
+  queue.CloseMutex();
+  bool gone = false;
+  for (int i = 0; i < 1000 && !gone; ++i) {
+    gone = !ipc::OpenNamedMutex(ipc::QueueMutexName(channel), SYNCHRONIZE);
+    if (!gone) ::Sleep(10);
+  }
+  ASSERT_TRUE(gone) << "the given-up send keeps the queue mutex";
+  EXPECT_EQ(ipc::QueueHeader::Counter(queue.header()), 41u);
+  EXPECT_TRUE(queue.ReadAvailable().empty());
+}
+
+// A name squatted with SEC_RESERVE: the view maps, but on Windows its first touch is an access
+// violation. Wine lets the page be touched, and reports it reserved all the same.
+TEST(PipeCarrierTest, AQueueMapMadeFirstAsReservedOnlyIsTreatedAsAbsent) {
+  const std::string channel = UniqueChannel("reserved");
+  win::UniqueKernelHandle squatted;
+  for (const std::string& name :
+       {ipc::WithNamespacePrefix(ipc::QueueMapName(channel)), ipc::QueueMapName(channel)}) {
+    if (!squatted) {
+      squatted.reset(::CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr,
+                                          PAGE_READWRITE | SEC_RESERVE, 0, 4096,
+                                          ipc::Widen(name).c_str()));
+    }
+  }
+  ASSERT_TRUE(squatted);
+  const win::UniqueMappedView view(::MapViewOfFile(squatted.get(), FILE_MAP_READ, 0, 0, 0));
+  ASSERT_TRUE(view);
+  MEMORY_BASIC_INFORMATION region = {};
+  ASSERT_EQ(::VirtualQuery(view.get(), &region, sizeof(region)), sizeof(region));
+  ASSERT_EQ(region.State, static_cast<DWORD>(MEM_RESERVE));
+
+  EXPECT_FALSE(SendByPipe(channel, "abcd", 4));
+  EXPECT_FALSE(ipc::OpenNamedMutex(ipc::QueueMutexName(channel), SYNCHRONIZE));
+  if (testenv::IsWine()) {
+    const auto* bytes = static_cast<const uint8_t*>(view.get());
+    EXPECT_EQ(std::vector<uint8_t>(bytes, bytes + ipc::kQueueHeaderSize),
+              std::vector<uint8_t>(ipc::kQueueHeaderSize, 0));
+  }
+}
+
+// S-1-5-18 (LocalSystem): a user other than the one Wine runs every process as.
+std::vector<uint8_t> AnotherUser(HANDLE) { return {1, 1, 0, 0, 0, 0, 0, 5, 18, 0, 0, 0}; }
+
+TEST(PipeCarrierTest, AReceiverOfAnotherUserGetsNothingInItsRealPipe) {
+  const std::string channel = UniqueChannel("user");
+  HandMadeQueue queue(channel, 0);
+  ASSERT_TRUE(queue.ok());
+  struct Seam {
+    Seam() { ipc::TestProcessUserSeams().otherProcessUser = AnotherUser; }
+    ~Seam() { ipc::TestProcessUserSeams() = ipc::ProcessUserSeams(); }
+  };
+  {
+    const Seam otherUser;
+    EXPECT_FALSE(SendByPipe(channel, "abcd", 4));
+  }
+  EXPECT_TRUE(queue.ReadAvailable().empty());
+  // The same receiver as this process's user takes the message.
+  EXPECT_TRUE(SendByPipe(channel, "abcd", 4));
   EXPECT_EQ(queue.ReadAvailable().size(), ipc::kFrameHeaderSize + 4);
+}
+
+// A connected socket, held by another process: GetFileType calls a socket a pipe.
+TEST(PipeCarrierTest, AForgedHeaderNamingASocketOfAnotherProcessWritesNothing) {
+  WSADATA wsa;
+  ASSERT_EQ(::WSAStartup(MAKEWORD(2, 2), &wsa), 0);
+  struct Cleanup {
+    ~Cleanup() { ::WSACleanup(); }
+  } cleanup;
+  const SOCKET listener = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+  ASSERT_NE(listener, INVALID_SOCKET);
+  sockaddr_in address = {};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = ::htonl(INADDR_LOOPBACK);
+  int length = sizeof(address);
+  ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof(address)), 0);
+  ASSERT_EQ(::listen(listener, 1), 0);
+  ASSERT_EQ(::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length), 0);
+  const SOCKET client = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+  ASSERT_EQ(::connect(client, reinterpret_cast<sockaddr*>(&address), sizeof(address)), 0);
+  const SOCKET accepted = ::accept(listener, nullptr, nullptr);
+  ASSERT_NE(accepted, INVALID_SOCKET);
+  ::closesocket(listener);
+
+  testenv::ChildProcess holder =
+      testenv::ChildProcess::Start(testenv::Quoted(testenv::BuiltProgram(L"tw6-sleeper.exe")));
+  ASSERT_TRUE(holder.started());
+  HANDLE socketInHolder = nullptr;
+  ASSERT_TRUE(::DuplicateHandle(::GetCurrentProcess(), reinterpret_cast<HANDLE>(client),
+                                holder.handle(), &socketInHolder, 0, FALSE, DUPLICATE_SAME_ACCESS));
+  const std::string channel = UniqueChannel("socket");
+  HandMadeQueue queue(channel, 0);
+  ASSERT_TRUE(queue.ok());
+  ipc::QueueHeader::SetOwnerProcessId(queue.header(), holder.id());
+  ipc::QueueHeader::SetPipeHandle(
+      queue.header(), static_cast<uint32_t>(reinterpret_cast<uintptr_t>(socketInHolder)));
+
+  EXPECT_FALSE(SendByPipe(channel, "abcd", 4));
+  // Once both ends of the client are closed, the peer reads what was written, then the end.
+  holder.Kill();
+  ::closesocket(client);
+  const DWORD bound = 10000;
+  ::setsockopt(accepted, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&bound),
+               sizeof(bound));
+  char received[64];
+  EXPECT_EQ(::recv(accepted, received, sizeof(received), 0), 0);
+  ::closesocket(accepted);
+  EXPECT_EQ(ipc::QueueHeader::Counter(queue.header()), 1u);
 }
 
 struct Received {

@@ -121,6 +121,43 @@ TEST(PortCarrierTest, CountersOfAProcessStartAtZeroAndStepByOne) {
   EXPECT_EQ(calls[1].info.counter(), before + 1);
 }
 
+// The counter map's name is known to every process of the session: one made first, committed
+// or only reserved (on Windows a touch of that view is an access violation), is no counter.
+class PortCounterSquatTest : public ::testing::TestWithParam<bool> {};
+
+TEST_P(PortCounterSquatTest, ACounterMapMadeFirstBySomeoneElseCountsAsNoCounter) {
+  const bool reserved = GetParam();
+  const std::string name = ipc::CounterMapName(::GetCurrentProcessId());
+  if (win::UniqueKernelHandle(::OpenFileMappingA(FILE_MAP_READ, FALSE, name.c_str()))) {
+    GTEST_SKIP() << "this process made its counter map already (run by hand after port sends)";
+  }
+  const win::UniqueKernelHandle squatted(
+      ::CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr,
+                           PAGE_READWRITE | (reserved ? SEC_RESERVE : 0), 0, 4096, name.c_str()));
+  ASSERT_TRUE(squatted);
+  const win::UniqueMappedView view(::MapViewOfFile(squatted.get(), FILE_MAP_WRITE, 0, 0, 0));
+  ASSERT_TRUE(view);
+  auto* value = static_cast<volatile uint32_t*>(view.get());
+  if (!reserved) *value = 77;
+
+  testenv::PortStandIn standIn;
+  const std::string channel = UniqueChannel("squat");
+  standIn.Open(channel, {});
+  ASSERT_TRUE(SendByPort(channel, Pattern(4)));
+  ASSERT_TRUE(SendByPort(channel, Pattern(4)));
+  const auto calls = standIn.Connects();
+  ASSERT_EQ(calls.size(), 2u);
+  EXPECT_EQ(calls[0].info.counter(), 0u);
+  EXPECT_EQ(calls[1].info.counter(), 0u);
+  // Wine lets a reserved page be read (Windows would not): nothing was written into it.
+  if (!reserved || testenv::IsWine()) EXPECT_EQ(*value, reserved ? 0u : 77u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Squatters, PortCounterSquatTest, ::testing::Values(false, true),
+                         [](const ::testing::TestParamInfo<bool>& info) {
+                           return info.param ? "ReservedOnly" : "Committed";
+                         });
+
 struct Outcome {
   const char* label;
   bool portExists;
