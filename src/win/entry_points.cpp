@@ -31,6 +31,7 @@ EntryPoints LookUp() {
   e.ntQueryDirectoryFile = FindEntry<NtQueryDirectoryFileFn>(L"ntdll", "NtQueryDirectoryFile");
   e.ntConnectPort = FindEntry<NtConnectPortFn>(L"ntdll", "NtConnectPort");
   e.openProcessForPath = &::OpenProcess;
+  e.openProcessForTerminate = &::OpenProcess;
   return e;
 }
 

@@ -46,6 +46,9 @@ struct EntryPoints {
   // Not looked up: kernel32's OpenProcess, for the process lookups' opens to read an image
   // path, which tests count.
   HANDLE(WINAPI* openProcessForPath)(DWORD, BOOL, DWORD) = nullptr;
+  // And for the opens that end processes, where tests read the token's privileges: Wine ignores
+  // SeDebugPrivilege in its access checks.
+  HANDLE(WINAPI* openProcessForTerminate)(DWORD, BOOL, DWORD) = nullptr;
 };
 
 EntryPoints& Entries();
