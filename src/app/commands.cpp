@@ -7,6 +7,7 @@
 #include "app/command_word.h"
 #include "disk/disk.h"
 #include "disk/user_data.h"
+#include "process/debug_privilege.h"
 #include "process/lookup.h"
 #include "driver/Treiber_IFS.h"
 #include "ipc/IPCClient.h"
@@ -41,12 +42,19 @@ void RunUninstall() {
   apptools2::RunCommandAndWait(WorkString, apptools2::ProgramFolder, SW_HIDE);
   IPCClient::NotifyGuard();
   // Held to the end: each keeps its terminate handle open until then.
-  const auto mainProgram = process::FindProcess("TW6.exe");
-  mainProgram->Terminate(0);
-  const auto loggers = process::FindProcesses("TW6Log.exe");
-  loggers->Terminate(0);
-  const auto guards = process::FindProcesses("TW6Guard.exe");
-  guards->Terminate(0);
+  process::Ptr<process::IProcess> mainProgram;
+  process::Ptr<process::IProcesses> loggers, guards;
+  {
+    // The product's processes of other users and sessions (and of SYSTEM) grant the terminate
+    // right to their creators only; the privilege is needed for these opens and for no other step.
+    const process::DebugPrivilegeScope debugPrivilege;
+    mainProgram = process::FindProcess("TW6.exe");
+    mainProgram->Terminate(0);
+    loggers = process::FindProcesses("TW6Log.exe");
+    loggers->Terminate(0);
+    guards = process::FindProcesses("TW6Guard.exe");
+    guards->Terminate(0);
+  }
   ::Sleep(250);
   Treiber_IFS::Driver_Stop();
   Treiber_IFS::Driver_Uninstall();

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <windows.h>
+
 #include <functional>
 #include <string>
 
@@ -7,10 +9,28 @@ namespace app {
 
 using ErrorReporter = void (*)(const std::wstring& text);
 
-// Shows text in a message box titled "Application Error".
+// Keeps the system from showing its own boxes for a missing disk or an unopenable file (bits
+// already set stay): an unattended run would wait on them.
+void QuietSystemErrorBoxes();
+
+// Whether the process's window station is visible, so that someone can answer a box. A query
+// that fails counts as not visible: an invisible box would hold the run for good.
+bool WindowStationIsVisible();
+
+// Shows text in a message box titled "Application Error" when the window station is visible;
+// otherwise shows nothing.
 void ShowApplicationError(const std::wstring& text);
 
 // Runs body; an error that escapes it is reported and gives exit code 1, else 0.
 int RunGuarded(const std::function<void()>& body, ErrorReporter report = ShowApplicationError);
+
+// Test seams: the window station's flags (USEROBJECTFLAGS.dwFlags; false when they cannot be
+// read) and the box itself, which Wine without a display never shows.
+bool SystemStationFlags(DWORD& flags);
+struct ErrorBoxSeams {
+  bool (*stationFlags)(DWORD& flags) = SystemStationFlags;
+  int(WINAPI* messageBox)(HWND, LPCWSTR, LPCWSTR, UINT) = ::MessageBoxW;
+};
+ErrorBoxSeams& TestErrorBoxSeams();
 
 }  // namespace app

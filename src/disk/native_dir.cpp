@@ -172,6 +172,14 @@ bool IsListedEntry(HANDLE handle, const Entry& entry) {
   return FileId(handle, id) && static_cast<std::uint64_t>(id.QuadPart) == entry.id;
 }
 
+// 2000 refuses the class with file ids as unknown; redirectors and third-party file systems
+// answer an unknown class with one of the others. Taken for an empty folder, the data folder on
+// such a volume would be left whole.
+bool RefusesListClass(NTSTATUS status) {
+  return status == kStatusInvalidInfoClass || status == kStatusInvalidParameter ||
+         status == kStatusNotSupported || status == kStatusNotImplemented;
+}
+
 // One read of entries into the buffer; the number of bytes read, 0 at the end or on an error.
 size_t Read(HANDLE folder, std::vector<LONGLONG>& buffer, bool restart, UNICODE_STRING* name) {
   if (!Complete()) return 0;
@@ -181,7 +189,7 @@ size_t Read(HANDLE folder, std::vector<LONGLONG>& buffer, bool restart, UNICODE_
       win::Entries().ntQueryDirectoryFile(folder, nullptr, nullptr, nullptr, &io, buffer.data(),
                                           size, Nt().listClass, name != nullptr, name, restart);
   // The full class is the older one that still gives reparse tags.
-  if (status == kStatusInvalidInfoClass && Nt().listClass != kFileFullDirectoryInformation) {
+  if (RefusesListClass(status) && Nt().listClass != kFileFullDirectoryInformation) {
     Nt().listClass = kFileFullDirectoryInformation;
     status =
         win::Entries().ntQueryDirectoryFile(folder, nullptr, nullptr, nullptr, &io, buffer.data(),
@@ -330,6 +338,8 @@ bool Deleter::Delete(HANDLE handle) {
 }
 
 bool ListsWithFileIds() { return Nt().listClass == kFileIdBothDirectoryInformation; }
+
+void RestartListClass() { Nt().listClass = FirstListClass(); }
 
 void SetListedEntryHook(ListedEntryHook hook) { Nt().listedEntryHook = hook; }
 

@@ -83,6 +83,8 @@ class Deleter {
 
 // Whether listings carry file ids (XP and later); false on 2000 and once a system refused them.
 bool ListsWithFileIds();
+// For tests: the next listing asks for the class with file ids again, where the system has it.
+void RestartListClass();
 
 // Tests stand in for what Wine lacks by wrapping the file calls in win::Entries() (the extended
 // deletion class, access checks) and through this hook (reparse tags), which is called on every

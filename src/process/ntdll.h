@@ -13,12 +13,14 @@
 namespace process::ntdll {
 
 constexpr LONG kStatusSuccess = 0;
+constexpr LONG kStatusInvalidInfoClass = static_cast<LONG>(0xC0000003);
 constexpr LONG kStatusInfoLengthMismatch = static_cast<LONG>(0xC0000004);
 constexpr LONG kStatusNoMemory = static_cast<LONG>(0xC0000017);
 constexpr LONG kStatusProcedureNotFound = static_cast<LONG>(0xC000007A);
 
 constexpr ULONG kSystemProcessInformation = 5;
 constexpr ULONG kSystemHandleInformation = 16;
+constexpr ULONG kSystemExtendedHandleInformation = 64;  // XP and later
 
 // A 32-bit field of a record the system wrote, read without alignment assumptions.
 inline uint32_t Read32(const void* record, size_t offset) {

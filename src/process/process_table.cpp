@@ -1,7 +1,8 @@
 #include "process/process_table.h"
 
 #include <algorithm>
-#include <vector>
+#include <memory>
+#include <new>
 
 #include "env/apptools2.h"
 #include "process/ntdll.h"
@@ -109,14 +110,20 @@ std::string ReadProcessImagePath(HANDLE process) {
   const uint16_t length = ntdll::Read16(imagePath, 0);
   const uint32_t address = ntdll::Read32(imagePath, 4);
   if (length == 0) return unknown;
-  // One spare character: an odd byte length must not overrun the string.
-  std::vector<wchar_t> path(length / 2 + 1, L'\0');
-  if (!ReadExactly(process, address, path.data(), length)) return unknown;
+  // One spare character: an odd byte length must not overrun the string. Short of memory, the
+  // path is as unreadable as when a read fails.
+  const std::unique_ptr<wchar_t[]> path(new (std::nothrow) wchar_t[length / 2 + 1]());
+  if (!path || !ReadExactly(process, address, path.get(), length)) return unknown;
   // A process still starting up may have its path's length in place but not yet its text.
-  const wchar_t* const begin = path.data();
+  const wchar_t* const begin = path.get();
   const wchar_t* const end = begin + length / 2;
   if (std::find(begin, end, L'\0') != end) return unknown;
-  const std::string name = Narrow(path.data(), length / 2);
+  std::string name;
+  try {
+    name = Narrow(begin, length / 2);
+  } catch (const std::bad_alloc&) {
+    return unknown;
+  }
   return name.empty() ? unknown : name;
 }
 

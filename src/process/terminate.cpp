@@ -3,6 +3,7 @@
 #include "process/process.h"
 #include "process/process_table.h"
 #include "process/processes.h"
+#include "win/entry_points.h"
 #include "win/unique_handle.h"
 
 namespace process {
@@ -33,7 +34,8 @@ Ptr<IHandle> TIProcess::GetHandle2(uint32_t access) {
   }
   // A listed process is confirmed by its creation time, which takes the right to query it.
   const DWORD openAccess = FCreateTime != 0 ? access | QueryRight() : access;
-  win::UniqueKernelHandle opened(::OpenProcess(openAccess, TRUE, GetID()));
+  const auto openProcess = win::Entries().openProcessForTerminate;
+  win::UniqueKernelHandle opened(openProcess ? openProcess(openAccess, TRUE, GetID()) : nullptr);
   if (opened && FCreateTime != 0 && !IsListedProcess(opened.get(), FCreateTime)) {
     // The listed process has ended and its id now names another: as if it could not be opened.
     opened.reset();

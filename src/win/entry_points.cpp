@@ -32,6 +32,7 @@ EntryPoints LookUp() {
   e.ntConnectPort = FindEntry<NtConnectPortFn>(L"ntdll", "NtConnectPort");
   e.openProcessForPath = &::OpenProcess;
   e.queryStopWaitStatus = &::QueryServiceStatus;
+  e.openProcessForTerminate = &::OpenProcess;
   return e;
 }
 

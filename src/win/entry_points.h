@@ -49,6 +49,9 @@ struct EntryPoints {
   // Not looked up: advapi32's QueryServiceStatus, for the polls of the service stop wait, which
   // tests count.
   BOOL(WINAPI* queryStopWaitStatus)(SC_HANDLE, LPSERVICE_STATUS) = nullptr;
+  // And for the opens that end processes, where tests read the token's privileges: Wine ignores
+  // SeDebugPrivilege in its access checks.
+  HANDLE(WINAPI* openProcessForTerminate)(DWORD, BOOL, DWORD) = nullptr;
 };
 
 EntryPoints& Entries();

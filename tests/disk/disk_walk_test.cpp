@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <set>
+#include <string>
 #include <vector>
 
 #include "disk/disk.h"
@@ -278,5 +279,66 @@ TEST(DiskWalkTest, OnlyNameSurrogateReparseFoldersAreLinks) {
   EXPECT_TRUE(PathExists(top + L"\\mount\\c.txt"));
   EXPECT_TRUE(PathExists(top + L"\\symlink\\d.txt"));
 }
+
+// The listing entry, replaced: the class with file ids is refused with the status a file system
+// gives for a class it does not know.
+struct ListClassRefusal {
+  win::NtQueryDirectoryFileFn real = nullptr;
+  LONG status = 0;
+  int refused = 0;
+};
+ListClassRefusal refusal;
+
+LONG NTAPI RefuseIdClass(HANDLE folder, HANDLE event, void* apc, void* apcContext, void* io,
+                         void* information, ULONG length, ULONG infoClass, BOOLEAN single,
+                         void* name, BOOLEAN restart) {
+  if (infoClass == 37) {  // FileIdBothDirectoryInformation
+    ++refusal.refused;
+    return refusal.status;
+  }
+  return refusal.real(folder, event, apc, apcContext, io, information, length, infoClass, single,
+                      name, restart);
+}
+
+class ListClassRefusalTest : public ::testing::TestWithParam<LONG> {
+ protected:
+  void SetUp() override {
+    refusal = ListClassRefusal{win::Entries().ntQueryDirectoryFile, GetParam(), 0};
+    win::Entries().ntQueryDirectoryFile = &RefuseIdClass;
+    disk::native::RestartListClass();
+  }
+  void TearDown() override {
+    win::Entries().ntQueryDirectoryFile = refusal.real;
+    disk::native::RestartListClass();
+  }
+};
+
+// 2000 answers STATUS_INVALID_INFO_CLASS; redirectors and third-party file systems answer
+// STATUS_INVALID_PARAMETER, STATUS_NOT_SUPPORTED or STATUS_NOT_IMPLEMENTED. Each is asked once,
+// then the tree is listed with the older class and removed, not taken for empty.
+TEST_P(ListClassRefusalTest, ATreeOnAVolumeWithoutTheIdClassIsRemoved) {
+  if (!disk::native::ListsWithFileIds()) GTEST_SKIP() << "the system is not asked for file ids";
+  testenv::ScratchFolder scratch(L"list class");
+  const std::wstring top = scratch / L"Data";
+  disktest::MakeTree(top, {{L"a.txt"}, {L"sub\\"}, {L"sub\\b.txt"}, {L"sub\\deep\\"}});
+
+  RunBothPasses(top);
+  EXPECT_FALSE(PathExists(top));
+  EXPECT_EQ(refusal.refused, 1);
+  EXPECT_FALSE(disk::native::ListsWithFileIds());
+}
+
+const char* const kRefusalNames[] = {"InvalidInfoClass", "InvalidParameter", "NotSupported",
+                                     "NotImplemented"};
+
+INSTANTIATE_TEST_SUITE_P(Status, ListClassRefusalTest,
+                         ::testing::Values(static_cast<LONG>(0xC0000003),  // INVALID_INFO_CLASS
+                                           static_cast<LONG>(0xC000000D),  // INVALID_PARAMETER
+                                           static_cast<LONG>(0xC00000BB),  // NOT_SUPPORTED
+                                           static_cast<LONG>(0xC0000002)   // NOT_IMPLEMENTED
+                                           ),
+                         [](const ::testing::TestParamInfo<LONG>& info) {
+                           return std::string(kRefusalNames[info.index]);
+                         });
 
 }  // namespace

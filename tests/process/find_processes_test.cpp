@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstddef>
+#include <new>
 #include <string>
 #include <utility>
 #include <vector>
@@ -16,6 +18,19 @@
 #include "support/test_env.h"
 #include "win/entry_points.h"
 #include "win/unique_handle.h"
+
+// While set, the nothrow array allocations of this binary fail, as when the address space is
+// spent.
+bool g_failNothrowArrays = false;
+
+void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
+  if (g_failNothrowArrays) return nullptr;
+  try {
+    return ::operator new[](size);
+  } catch (...) {
+    return nullptr;
+  }
+}
 
 namespace {
 
@@ -123,7 +138,7 @@ TEST_F(FindProcessesTest, RefreshDropsEndedProcessesKeepsTheOthersAndAddsNewOnes
   EXPECT_EQ(survivor->GetIndex(list.get()), 0);
 }
 
-TEST_F(FindProcessesTest, ImagePathNeedsTheReadRight) {
+TEST_F(FindProcessesTest, ImagePathNeedsTheReadRightAndMemory) {
   testenv::ChildProcess logger = testenv::StartSleeperAs(a_ / L"TW6Log.exe");
   ASSERT_TRUE(logger.started());
   win::UniqueKernelHandle full(
@@ -132,6 +147,11 @@ TEST_F(FindProcessesTest, ImagePathNeedsTheReadRight) {
   ASSERT_TRUE(full && queryOnly);
   EXPECT_EQ(process::ReadProcessImagePath(full.get()), Narrow(a_ / L"TW6Log.exe"));
   EXPECT_EQ(process::ReadProcessImagePath(queryOnly.get()), "?");
+  // Without memory for the path the read fails as any other, and throws nothing.
+  g_failNothrowArrays = true;
+  const std::string withoutMemory = process::ReadProcessImagePath(full.get());
+  g_failNothrowArrays = false;
+  EXPECT_EQ(withoutMemory, "?");
 }
 
 // The lookups' opens of a process to read its image path, through their entry.

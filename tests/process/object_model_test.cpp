@@ -191,13 +191,13 @@ TEST_F(ObjectModelTest, HandleObjectsNeedAHandleAndLearnItsAccess) {
   ExpectOwnProcessHandleLearnsItsAccess();
 }
 
-// The handle table's query, replaced: it reports a length whose double no 32-bit process can
+// The handle tables' query, replaced: it reports a length whose double no 32-bit process can
 // allocate.
 int g_handleTableQueries = 0;
 decltype(win::EntryPoints::ntQuerySystemInformation) g_realQuery = nullptr;
 
 LONG WINAPI UnallocatableHandleTable(ULONG infoClass, void* buffer, ULONG size, ULONG* returned) {
-  if (infoClass != 16) return g_realQuery(infoClass, buffer, size, returned);
+  if (infoClass != 64 && infoClass != 16) return g_realQuery(infoClass, buffer, size, returned);
   ++g_handleTableQueries;
   if (returned) *returned = 0x7FFFFFFF / 2;
   return static_cast<LONG>(0xC0000004);
@@ -211,7 +211,7 @@ TEST_F(ObjectModelTest, HandleObjectWithoutMemoryForTheHandleTableAsksTheObject)
   win::Entries().ntQuerySystemInformation = UnallocatableHandleTable;
   ExpectOwnProcessHandleLearnsItsAccess();
   win::Entries().ntQuerySystemInformation = g_realQuery;
-  EXPECT_EQ(g_handleTableQueries, 1);  // the length probe only
+  EXPECT_EQ(g_handleTableQueries, 1);  // the extended table's length probe only
 }
 
 struct ErrorTextCase {

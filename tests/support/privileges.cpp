@@ -1,0 +1,54 @@
+#include "support/privileges.h"
+
+#include <windows.h>
+
+#include <vector>
+
+#include "win/unique_handle.h"
+
+namespace testenv {
+
+namespace {
+
+bool DebugLuid(LUID& luid) { return ::LookupPrivilegeValueW(nullptr, SE_DEBUG_NAME, &luid); }
+
+}  // namespace
+
+bool DebugPrivilegeEnabled() {
+  win::UniqueKernelHandle token;
+  LUID luid;
+  if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, token.put()) || !DebugLuid(luid)) {
+    return false;
+  }
+  DWORD size = 0;
+  ::GetTokenInformation(token.get(), TokenPrivileges, nullptr, 0, &size);
+  if (size == 0) return false;
+  std::vector<DWORD> buffer(size / sizeof(DWORD) + 1);
+  if (!::GetTokenInformation(token.get(), TokenPrivileges, buffer.data(),
+                             static_cast<DWORD>(buffer.size() * sizeof(DWORD)), &size)) {
+    return false;
+  }
+  const auto* privileges = reinterpret_cast<const TOKEN_PRIVILEGES*>(buffer.data());
+  for (DWORD i = 0; i < privileges->PrivilegeCount; ++i) {
+    const LUID_AND_ATTRIBUTES& p = privileges->Privileges[i];
+    if (p.Luid.LowPart == luid.LowPart && p.Luid.HighPart == luid.HighPart) {
+      return (p.Attributes & SE_PRIVILEGE_ENABLED) != 0;
+    }
+  }
+  return false;
+}
+
+bool SetDebugPrivilege(bool enabled) {
+  win::UniqueKernelHandle token;
+  TOKEN_PRIVILEGES wanted = {};
+  wanted.PrivilegeCount = 1;
+  wanted.Privileges[0].Attributes = enabled ? SE_PRIVILEGE_ENABLED : 0;
+  if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES, token.put()) ||
+      !DebugLuid(wanted.Privileges[0].Luid)) {
+    return false;
+  }
+  return ::AdjustTokenPrivileges(token.get(), FALSE, &wanted, 0, nullptr, nullptr) &&
+         ::GetLastError() == ERROR_SUCCESS;
+}
+
+}  // namespace testenv
