@@ -55,9 +55,10 @@ class UninstallPrivilegeTest : public ::testing::TestWithParam<bool> {
     before_ = testenv::DebugPrivilegeEnabled();
     testenv::RemoveDriverService();
     ASSERT_TRUE(
-        testenv::CopyTo(testenv::BuiltProgram(L"tw6-privilege-probe.exe"), program_ / L"sc.exe"));
+        testenv::CopyTo(testenv::BuiltProgram(L"tw6-privilege-probe.exe"), tools_ / L"sc.exe"));
     apptools2::ProgramFolder = program_.path();
-    apptools2::TestRunnerSeams().systemFolder = noTools_.path();
+    // The probe stands in for the system's sc.exe, the only one the runner starts.
+    apptools2::TestRunnerSeams().systemFolder = tools_.path();
     ASSERT_TRUE(::SetEnvironmentVariableW(L"TW6_PRIVILEGE_LOG", log_.c_str()));
     seen = Seen{win::Entries(), {}, {}};
     win::Entries().openProcessForTerminate = OpenToEnd;
@@ -76,7 +77,7 @@ class UninstallPrivilegeTest : public ::testing::TestWithParam<bool> {
 
   bool before_ = false;
   testenv::ScratchFolder program_{L"privilege program"};
-  testenv::ScratchFolder noTools_{L"privilege no tools"};
+  testenv::ScratchFolder tools_{L"privilege tools"};
   const std::wstring log_ = program_ / L"sc.log";
 };
 
