@@ -20,6 +20,7 @@
 #include "ipc/deliver.h"
 #include "support/driver_service.h"
 #include "support/family.h"
+#include "support/planted_sc.h"
 #include "support/maint.h"
 #include "support/registry.h"
 #include "support/services.h"
@@ -74,27 +75,15 @@ TEST(FamilyTest, WithoutTheSystemsScTheStepsAreCarriedOutAndNoPlantedCopyRuns) {
   if (ThisFamily().systemSc) GTEST_SKIP() << "this system has its own sc.exe";
   testenv::RemoveDriverService();
   testenv::ScratchFolder folder(L"no sc");
-  testenv::ScratchFolder onPath(L"no sc path");
   const std::wstring exe = folder / L"TW6Maint.exe";
   ASSERT_TRUE(testenv::CopyTo(testenv::BuiltMaint(), exe));
-  for (const std::wstring& planted :
-       std::vector<std::wstring>{folder / L"sc.exe", onPath / L"sc.exe"}) {
-    ASSERT_TRUE(testenv::CopyTo(testenv::BuiltProgram(L"tw6-probe.exe"), planted));
-  }
-  std::vector<wchar_t> saved(32768);
-  saved.resize(::GetEnvironmentVariableW(L"PATH", saved.data(), 32768));
-  const std::wstring path = onPath.path() + L";" + std::wstring(saved.begin(), saved.end());
-  ::SetEnvironmentVariableW(L"PATH", path.c_str());
-  const std::wstring log = folder / L"probe.log";
-  ::SetEnvironmentVariableW(L"TW6_PROBE_LOG", log.c_str());
+  const testenv::PlantedScs planted(folder);
+  ASSERT_TRUE(planted.planted());
   const testenv::MaintRun install = testenv::RunMaint(exe, L"-INSTALL");
   const bool created = testenv::ServiceExists(L"TW5IFS");
   const testenv::MaintRun removal = testenv::RunMaint(exe, L"-UNINSTALL");
-  ::SetEnvironmentVariableW(L"TW6_PROBE_LOG", nullptr);
-  saved.push_back(L'\0');
-  ::SetEnvironmentVariableW(L"PATH", saved.data());
 
-  EXPECT_FALSE(testenv::PathExists(log)) << "a planted sc.exe ran";
+  EXPECT_FALSE(planted.ran()) << "a planted sc.exe ran";
   ASSERT_EQ(install.debugLines.size(), 3u);
   EXPECT_EQ(install.debugLines[0],
             "(TW Driver_Install) -> sc.exe create TW5IFS type= filesys start= auto binPath= \"" +

@@ -11,6 +11,7 @@
 #include "support/family.h"
 #include "support/child_process.h"
 #include "support/maint.h"
+#include "support/planted_sc.h"
 #include "support/services.h"
 #include "support/test_env.h"
 
@@ -105,23 +106,18 @@ class ProgramRunTest : public ::testing::Test {
 // 2000 any user may make a folder under C:\), also where the system has none of its own.
 TEST_F(ProgramRunTest, RunsFromAFolderWithBlanksIgnoringPlantedScs) {
   testenv::ScratchFolder folder(L"program folder");
-  testenv::ScratchFolder onPath(L"planted on path");
   const std::wstring exe = folder / L"TW6Maint.exe";
   ASSERT_TRUE(testenv::CopyTo(testenv::BuiltMaint(), exe));
-  ASSERT_TRUE(testenv::CopyTo(testenv::BuiltProgram(L"tw6-probe.exe"), folder / L"sc.exe"));
-  ASSERT_TRUE(testenv::CopyTo(testenv::BuiltProgram(L"tw6-probe.exe"), onPath / L"sc.exe"));
-  std::vector<wchar_t> saved(32768);
-  saved.resize(::GetEnvironmentVariableW(L"PATH", saved.data(), 32768));
-  const std::wstring path = onPath.path() + L";" + std::wstring(saved.begin(), saved.end());
-  ::SetEnvironmentVariableW(L"PATH", path.c_str());
-  const std::wstring log = folder / L"probe.log";
-  ::SetEnvironmentVariableW(L"TW6_PROBE_LOG", log.c_str());
-  const DWORD code = testenv::RunMaint(exe, L"-UNINSTALL").exitCode;
-  ::SetEnvironmentVariableW(L"TW6_PROBE_LOG", nullptr);
-  saved.push_back(L'\0');
-  ::SetEnvironmentVariableW(L"PATH", saved.data());
+  DWORD code = 1;
+  bool ran = true;
+  {
+    const testenv::PlantedScs planted(folder);
+    ASSERT_TRUE(planted.planted());
+    code = testenv::RunMaint(exe, L"-UNINSTALL").exitCode;
+    ran = planted.ran();
+  }
   EXPECT_EQ(code, 0u);
-  EXPECT_FALSE(testenv::PathExists(log)) << "a planted sc.exe ran";
+  EXPECT_FALSE(ran) << "a planted sc.exe ran";
   EXPECT_FALSE(testenv::ServiceExists(L"KorvaS"));
 }
 
