@@ -8,7 +8,8 @@
 ; Exit codes: TW6Maint.exe ends with 0 after every normal run, whatever its steps achieved (a
 ; service that would not start, a process it could not end): its own failures show only in
 ; their effects, never in the exit code. It ends with 1 only after an unexpected error, once a
-; message box titled "Application Error" has been closed. ExecWait sets the error flag when the
+; message box titled "Application Error" has been closed (in the user's session; where nobody
+; sees the window station it shows none). ExecWait sets the error flag when the
 ; program could not be started at all (missing file, no elevation).
 
 Unicode true
