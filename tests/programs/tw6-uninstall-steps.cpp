@@ -31,6 +31,16 @@ double Seconds(const FILETIME& from, const FILETIME& to) {
   return b.QuadPart > a.QuadPart ? (b.QuadPart - a.QuadPart) / 1e4 : 0;
 }
 
+// Only sc.exe counts: a new console brings Wine's conhost.exe into the job too.
+bool IsScExe(HANDLE process) {
+  wchar_t path[MAX_PATH] = {};
+  auto imageName = reinterpret_cast<DWORD(WINAPI*)(HANDLE, LPWSTR, DWORD)>(reinterpret_cast<void*>(
+      ::GetProcAddress(::LoadLibraryW(L"psapi.dll"), "GetProcessImageFileNameW")));
+  if (!imageName || !imageName(process, path, MAX_PATH)) return false;
+  const std::wstring name = path;
+  return ::lstrcmpiW(name.substr(name.find_last_of(L'\\') + 1).c_str(), L"sc.exe") == 0;
+}
+
 // Every process this one starts joins its job; a thread opens each at once, before the step
 // that started it closes its own handles, so that its lifetime can be read afterwards.
 class ChildWatch {
@@ -67,7 +77,9 @@ class ChildWatch {
     double total = 0;
     for (const win::UniqueKernelHandle& child : children) {
       FILETIME created, exited, kernel, user;
-      if (::WaitForSingleObject(child.get(), 10000) != WAIT_OBJECT_0) continue;
+      if (::WaitForSingleObject(child.get(), 10000) != WAIT_OBJECT_0 || !IsScExe(child.get())) {
+        continue;
+      }
       if (::GetProcessTimes(child.get(), &created, &exited, &kernel, &user)) {
         total += Seconds(created, exited);
       }
