@@ -4,6 +4,8 @@
 
 #include <exception>
 
+#include "win/entry_points.h"
+
 namespace app {
 
 namespace {
@@ -20,7 +22,9 @@ std::wstring Widen(const char* text) {
 }  // namespace
 
 void ShowApplicationError(const std::wstring& text) {
-  ::MessageBoxW(nullptr, text.c_str(), L"Application Error", MB_OK | MB_ICONERROR);
+  if (const auto messageBox = win::LoadUserEntries().messageBox) {
+    messageBox(nullptr, text.c_str(), L"Application Error", MB_OK | MB_ICONERROR);
+  }
 }
 
 int RunGuarded(const std::function<void()>& body, ErrorReporter report) {

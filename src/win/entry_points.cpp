@@ -77,3 +77,33 @@ ShellEntries& LoadShellEntries() {
 }
 
 }  // namespace win
+
+namespace win {
+
+UserEntries& LoadUserEntries() {
+  static UserEntries entries = [] {
+    UserEntries e;
+    e.charUpperBuff = SystemEntry<decltype(e.charUpperBuff)>(L"user32", "CharUpperBuffW");
+    e.messageBox = SystemEntry<decltype(e.messageBox)>(L"user32", "MessageBoxW");
+    e.msgWaitForMultipleObjects =
+        SystemEntry<decltype(e.msgWaitForMultipleObjects)>(L"user32", "MsgWaitForMultipleObjects");
+    e.peekMessage = SystemEntry<decltype(e.peekMessage)>(L"user32", "PeekMessageW");
+    e.translateMessage = SystemEntry<decltype(e.translateMessage)>(L"user32", "TranslateMessage");
+    e.dispatchMessage = SystemEntry<decltype(e.dispatchMessage)>(L"user32", "DispatchMessageW");
+    e.postQuitMessage = SystemEntry<decltype(e.postQuitMessage)>(L"user32", "PostQuitMessage");
+    return e;
+  }();
+  return entries;
+}
+
+void UpperCaseInPlace(wchar_t* text, DWORD length) {
+  if (const auto upper = LoadUserEntries().charUpperBuff) {
+    upper(text, length);
+    return;
+  }
+  for (DWORD i = 0; i < length; ++i) {
+    if (text[i] >= L'a' && text[i] <= L'z') text[i] = static_cast<wchar_t>(text[i] - L'a' + L'A');
+  }
+}
+
+}  // namespace win

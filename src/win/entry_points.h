@@ -67,6 +67,28 @@ struct ShellEntries {
 
 ShellEntries& LoadShellEntries();
 
+// user32, whose loading costs a start-up on Wine as much as the rest of the program: only the
+// steps that need it (upper-casing, the IPC answer's message wait, the error box) load it, from
+// the system folder, on first use.
+struct UserEntries {
+  DWORD(WINAPI* charUpperBuff)(LPWSTR, DWORD) = nullptr;
+  int(WINAPI* messageBox)(HWND, LPCWSTR, LPCWSTR, UINT) = nullptr;
+  DWORD(WINAPI* msgWaitForMultipleObjects)(DWORD, const HANDLE*, BOOL, DWORD, DWORD) = nullptr;
+  BOOL(WINAPI* peekMessage)(LPMSG, HWND, UINT, UINT, UINT) = nullptr;
+  BOOL(WINAPI* translateMessage)(const MSG*) = nullptr;
+  LRESULT(WINAPI* dispatchMessage)(const MSG*) = nullptr;
+  void(WINAPI* postQuitMessage)(int) = nullptr;
+  bool MessageLoop() const {
+    return msgWaitForMultipleObjects && peekMessage && translateMessage && dispatchMessage &&
+           postQuitMessage;
+  }
+};
+
+UserEntries& LoadUserEntries();
+
+// CharUpperBuffW through the entry; without it, a to z only.
+void UpperCaseInPlace(wchar_t* text, DWORD length);
+
 // The library of that name in the system folder, loaded with its dependencies looked for there
 // first; null when it cannot be loaded.
 HMODULE LoadSystemLibrary(const wchar_t* name);
