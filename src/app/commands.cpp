@@ -1,7 +1,6 @@
 #include "app/commands.h"
 
 #include <windows.h>
-#include <objbase.h>
 
 #include "env/apptools2.h"
 #include "app/command_word.h"
@@ -15,6 +14,7 @@
 #include "shell/contextmenusupport.h"
 #include "system/Services.h"
 #include "system/command_runner.h"
+#include "win/entry_points.h"
 
 namespace app {
 
@@ -77,7 +77,7 @@ void RemoveTree(const std::wstring& folder, int checkedLevels) {
 }  // namespace
 
 void RunDeleteAllUserData() {
-  ::CoInitialize(nullptr);
+  if (const auto coInitialize = win::LoadShellEntries().coInitialize) coInitialize(nullptr);
   std::wstring dataFolder = global::GetUserDataFolder();
   if (!dataFolder.empty()) {
     WorkString = dataFolder + L"\\";

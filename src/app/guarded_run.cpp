@@ -2,6 +2,8 @@
 
 #include <exception>
 
+#include "win/entry_points.h"
+
 namespace app {
 
 namespace {
@@ -19,10 +21,13 @@ std::wstring Widen(const char* text) {
 
 // The station handle is the process's own and must not be closed.
 bool SystemStationFlags(DWORD& flags) {
-  const HWINSTA station = ::GetProcessWindowStation();
+  const win::UserEntries& user = win::LoadUserEntries();
+  if (!user.getProcessWindowStation || !user.getUserObjectInformation) return false;
+  const HWINSTA station = user.getProcessWindowStation();
   USEROBJECTFLAGS info = {};
   DWORD needed = 0;
-  if (!station || !::GetUserObjectInformationW(station, UOI_FLAGS, &info, sizeof(info), &needed)) {
+  if (!station ||
+      !user.getUserObjectInformation(station, UOI_FLAGS, &info, sizeof(info), &needed)) {
     return false;
   }
   flags = info.dwFlags;
@@ -38,6 +43,11 @@ void QuietSystemErrorBoxes() {
   // GetErrorMode is Vista's; the old mode comes back from setting one.
   const UINT mode = ::SetErrorMode(0);
   ::SetErrorMode(mode | SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
+}
+
+int WINAPI SystemMessageBox(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type) {
+  const auto messageBox = win::LoadUserEntries().messageBox;
+  return messageBox ? messageBox(owner, text, caption, type) : 0;
 }
 
 bool WindowStationIsVisible() {

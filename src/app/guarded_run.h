@@ -27,9 +27,10 @@ int RunGuarded(const std::function<void()>& body, ErrorReporter report = ShowApp
 // Test seams: the window station's flags (USEROBJECTFLAGS.dwFlags; false when they cannot be
 // read) and the box itself, which Wine without a display never shows.
 bool SystemStationFlags(DWORD& flags);
+int WINAPI SystemMessageBox(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type);
 struct ErrorBoxSeams {
   bool (*stationFlags)(DWORD& flags) = SystemStationFlags;
-  int(WINAPI* messageBox)(HWND, LPCWSTR, LPCWSTR, UINT) = ::MessageBoxW;
+  int(WINAPI* messageBox)(HWND, LPCWSTR, LPCWSTR, UINT) = SystemMessageBox;
 };
 ErrorBoxSeams& TestErrorBoxSeams();
 

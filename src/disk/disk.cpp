@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "disk/native_dir.h"
+#include "win/entry_points.h"
 
 namespace disk {
 
@@ -21,7 +22,7 @@ bool IsWalkedFolder(const native::Entry& entry) {
 }
 
 std::wstring Upper(std::wstring text) {
-  if (!text.empty()) ::CharUpperBuffW(&text[0], static_cast<DWORD>(text.size()));
+  if (!text.empty()) win::UpperCaseInPlace(&text[0], static_cast<DWORD>(text.size()));
   return text;
 }
 

@@ -5,6 +5,7 @@
 #include "env/apptools2.h"
 #include "system/REG.h"
 #include "system/command_runner.h"
+#include "win/number_text.h"
 
 namespace Treiber_IFS {
 
@@ -27,7 +28,7 @@ void Log(std::wstring_view tag, std::wstring_view text) {
 }
 
 void LogExitCode(std::wstring_view tag, int exitCode) {
-  Log(tag, L"errorcode=" + std::to_wstring(exitCode));
+  Log(tag, L"errorcode=" + win::DecimalText(exitCode));
 }
 
 int RunSc(std::wstring_view commandLine) {

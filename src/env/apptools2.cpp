@@ -1,7 +1,6 @@
 #include "env/apptools2.h"
 
 #include <windows.h>
-#include <shlobj.h>
 
 #include <vector>
 
@@ -74,12 +73,18 @@ std::wstring GetCurrentUserName() {
 }
 
 std::wstring GetSpecialFolderPath(int csidl) {
-  LPITEMIDLIST pidl = nullptr;
-  if (FAILED(::SHGetSpecialFolderLocation(nullptr, csidl, &pidl)) || !pidl) return std::wstring();
+  const win::ShellEntries& shell = win::LoadShellEntries();
+  if (!shell.shGetSpecialFolderLocation || !shell.shGetPathFromIDList || !shell.coTaskMemFree) {
+    return std::wstring();
+  }
+  void* pidl = nullptr;
+  if (FAILED(shell.shGetSpecialFolderLocation(nullptr, csidl, &pidl)) || !pidl) {
+    return std::wstring();
+  }
   // SHGetPathFromIDListW fails rather than truncates for a path beyond MAX_PATH.
   wchar_t buffer[MAX_PATH];
-  const BOOL ok = ::SHGetPathFromIDListW(pidl, buffer);
-  ::CoTaskMemFree(pidl);
+  const BOOL ok = shell.shGetPathFromIDList(pidl, buffer);
+  shell.coTaskMemFree(pidl);
   return ok ? std::wstring(buffer) : std::wstring();
 }
 

@@ -7,6 +7,7 @@
 #include "ipc/names.h"
 #include "ipc/usable_view.h"
 #include "ipc/waits.h"
+#include "win/entry_points.h"
 
 namespace ipc {
 
@@ -39,28 +40,29 @@ void TIpcAnswer::Release() {
 bool WaitForEventOrEnd(HANDLE event, HANDLE process, DWORD timeoutMs, bool pumpMessages) {
   const HANDLE handles[2] = {event, process};
   const DWORD count = process ? 2 : 1;
-  if (!pumpMessages) {
+  if (!pumpMessages || !win::LoadUserEntries().MessageLoop()) {
     return ::WaitForMultipleObjects(count, handles, FALSE, timeoutMs) == WAIT_OBJECT_0;
   }
+  const win::UserEntries& user = win::LoadUserEntries();
   bool quit = false;
   WPARAM quitCode = 0;
   DWORD woken;
   for (;;) {
-    woken = ::MsgWaitForMultipleObjects(count, handles, FALSE, timeoutMs, QS_ALLINPUT);
+    woken = user.msgWaitForMultipleObjects(count, handles, FALSE, timeoutMs, QS_ALLINPUT);
     if (woken != WAIT_OBJECT_0 + count) break;
     MSG message;
-    while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+    while (user.peekMessage(&message, nullptr, 0, 0, PM_REMOVE)) {
       if (message.message == WM_QUIT) {
         quit = true;
         quitCode = message.wParam;
         continue;
       }
-      ::TranslateMessage(&message);
-      ::DispatchMessageW(&message);
+      user.translateMessage(&message);
+      user.dispatchMessage(&message);
     }
   }
   // A quit request taken from the queue here belongs to the caller's own message loop.
-  if (quit) ::PostQuitMessage(static_cast<int>(quitCode));
+  if (quit) user.postQuitMessage(static_cast<int>(quitCode));
   return woken == WAIT_OBJECT_0;
 }
 

@@ -2,10 +2,10 @@
 
 #include <windows.h>
 
-#include <cstdio>
 #include <string>
 
 #include "win/entry_points.h"
+#include "win/number_text.h"
 #include "win/scrambled.h"
 #include "win/unique_handle.h"
 
@@ -64,9 +64,7 @@ std::string ErrorText(uint32_t number) {
   }
   if (buffer) ::LocalFree(buffer);
   if (text.empty()) {
-    char hex[16];
-    std::snprintf(hex, sizeof(hex), "$%x", static_cast<unsigned>(number));
-    text = win::Reveal(kUnknownPrefix) + " " + hex;
+    text = win::Reveal(kUnknownPrefix) + " $" + win::HexText(static_cast<unsigned>(number));
   }
   return text;
 }

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "win/unique_handle.h"
+#include "win/entry_points.h"
 
 namespace apptools2 {
 
@@ -11,7 +12,7 @@ namespace {
 // Upper-cased by the system's table, as sc.exe and the file system compare names: no locale,
 // since the invariant one does not exist before XP.
 std::wstring Upper(std::wstring text) {
-  if (!text.empty()) ::CharUpperBuffW(&text[0], static_cast<DWORD>(text.size()));
+  if (!text.empty()) win::UpperCaseInPlace(&text[0], static_cast<DWORD>(text.size()));
   return text;
 }
 

@@ -1,5 +1,8 @@
 #include "win/entry_points.h"
 
+#include <string>
+#include <string_view>
+
 #include "win/scrambled.h"
 
 namespace win {
@@ -45,5 +48,67 @@ EntryPoints& Entries() {
 }
 
 void LoadEntryPoints() { Entries() = LookUp(); }
+
+HMODULE LoadSystemLibrary(const wchar_t* name) {
+  wchar_t path[MAX_PATH];
+  const UINT length = ::GetSystemDirectoryW(path, MAX_PATH);
+  std::wstring_view file(name);
+  // Room for the backslash, the name, ".dll" and the terminator.
+  if (length == 0 || length + 1 + file.size() + 4 >= MAX_PATH) return nullptr;
+  std::wstring full(path, length);
+  if (full.back() != L'\\') full += L'\\';
+  full.append(file.begin(), file.end());
+  full += L".dll";
+  // The module stays loaded for the process's life: the entries taken from it are kept.
+  return ::LoadLibraryExW(full.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+}
+
+ShellEntries& LoadShellEntries() {
+  static ShellEntries entries = [] {
+    ShellEntries e;
+    e.coInitialize = SystemEntry<decltype(e.coInitialize)>(L"ole32", "CoInitialize");
+    e.coTaskMemFree = SystemEntry<decltype(e.coTaskMemFree)>(L"ole32", "CoTaskMemFree");
+    e.shGetSpecialFolderLocation = SystemEntry<decltype(e.shGetSpecialFolderLocation)>(
+        L"shell32", "SHGetSpecialFolderLocation");
+    e.shGetPathFromIDList =
+        SystemEntry<decltype(e.shGetPathFromIDList)>(L"shell32", "SHGetPathFromIDListW");
+    return e;
+  }();
+  return entries;
+}
+
+}  // namespace win
+
+namespace win {
+
+UserEntries& LoadUserEntries() {
+  static UserEntries entries = [] {
+    UserEntries e;
+    e.charUpperBuff = SystemEntry<decltype(e.charUpperBuff)>(L"user32", "CharUpperBuffW");
+    e.messageBox = SystemEntry<decltype(e.messageBox)>(L"user32", "MessageBoxW");
+    e.msgWaitForMultipleObjects =
+        SystemEntry<decltype(e.msgWaitForMultipleObjects)>(L"user32", "MsgWaitForMultipleObjects");
+    e.peekMessage = SystemEntry<decltype(e.peekMessage)>(L"user32", "PeekMessageW");
+    e.translateMessage = SystemEntry<decltype(e.translateMessage)>(L"user32", "TranslateMessage");
+    e.dispatchMessage = SystemEntry<decltype(e.dispatchMessage)>(L"user32", "DispatchMessageW");
+    e.postQuitMessage = SystemEntry<decltype(e.postQuitMessage)>(L"user32", "PostQuitMessage");
+    e.getProcessWindowStation =
+        SystemEntry<decltype(e.getProcessWindowStation)>(L"user32", "GetProcessWindowStation");
+    e.getUserObjectInformation =
+        SystemEntry<decltype(e.getUserObjectInformation)>(L"user32", "GetUserObjectInformationW");
+    return e;
+  }();
+  return entries;
+}
+
+void UpperCaseInPlace(wchar_t* text, DWORD length) {
+  if (const auto upper = LoadUserEntries().charUpperBuff) {
+    upper(text, length);
+    return;
+  }
+  for (DWORD i = 0; i < length; ++i) {
+    if (text[i] >= L'a' && text[i] <= L'z') text[i] = static_cast<wchar_t>(text[i] - L'a' + L'A');
+  }
+}
 
 }  // namespace win

@@ -57,6 +57,57 @@ struct EntryPoints {
 EntryPoints& Entries();
 void LoadEntryPoints();
 
+// shell32 and ole32, which only the removal of user data needs: not imported, so that no other
+// command pays for loading them. The first LoadShellEntries loads both from the system folder by
+// full path (this program runs elevated: never a bare name that the search order resolves) and
+// fills the fields; they stay loaded for the process's life. A test may null a field.
+struct ShellEntries {
+  HRESULT(WINAPI* coInitialize)(LPVOID) = nullptr;
+  void(WINAPI* coTaskMemFree)(LPVOID) = nullptr;
+  HRESULT(WINAPI* shGetSpecialFolderLocation)(HWND, int, void** idList) = nullptr;
+  BOOL(WINAPI* shGetPathFromIDList)(const void* idList, LPWSTR path) = nullptr;
+};
+
+ShellEntries& LoadShellEntries();
+
+// user32, whose loading costs a start-up on Wine as much as the rest of the program: only the
+// steps that need it (upper-casing, the IPC answer's message wait, the error box and its window
+// station) load it, from
+// the system folder, on first use.
+struct UserEntries {
+  DWORD(WINAPI* charUpperBuff)(LPWSTR, DWORD) = nullptr;
+  int(WINAPI* messageBox)(HWND, LPCWSTR, LPCWSTR, UINT) = nullptr;
+  DWORD(WINAPI* msgWaitForMultipleObjects)(DWORD, const HANDLE*, BOOL, DWORD, DWORD) = nullptr;
+  BOOL(WINAPI* peekMessage)(LPMSG, HWND, UINT, UINT, UINT) = nullptr;
+  BOOL(WINAPI* translateMessage)(const MSG*) = nullptr;
+  LRESULT(WINAPI* dispatchMessage)(const MSG*) = nullptr;
+  void(WINAPI* postQuitMessage)(int) = nullptr;
+  HWINSTA(WINAPI* getProcessWindowStation)() = nullptr;
+  BOOL(WINAPI* getUserObjectInformation)(HANDLE, int, void*, DWORD, DWORD*) = nullptr;
+  bool MessageLoop() const {
+    return msgWaitForMultipleObjects && peekMessage && translateMessage && dispatchMessage &&
+           postQuitMessage;
+  }
+};
+
+UserEntries& LoadUserEntries();
+
+// CharUpperBuffW through the entry; without it, a to z only.
+void UpperCaseInPlace(wchar_t* text, DWORD length);
+
+// The library of that name in the system folder, loaded with its dependencies looked for there
+// first; null when it cannot be loaded.
+HMODULE LoadSystemLibrary(const wchar_t* name);
+
+// GetProcAddress on a library of the system folder, loading it on first use; null when either
+// is missing.
+template <class Fn>
+Fn SystemEntry(const wchar_t* module, const char* name) {
+  HMODULE handle = LoadSystemLibrary(module);
+  return handle ? reinterpret_cast<Fn>(reinterpret_cast<void*>(::GetProcAddress(handle, name)))
+                : nullptr;
+}
+
 // GetProcAddress on a module that is already loaded; null when either is missing.
 template <class Fn>
 Fn FindEntry(const wchar_t* module, const char* name) {

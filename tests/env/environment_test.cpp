@@ -30,4 +30,43 @@ TEST(EnvironmentTest, AVirtualFolderHasNoPath) {
   EXPECT_EQ(apptools2::GetSpecialFolderPath(CSIDL_CONTROLS), L"");
 }
 
+std::wstring ModulePath(const void* address) {
+  HMODULE module = nullptr;
+  wchar_t path[MAX_PATH] = {};
+  if (!::GetModuleHandleExW(
+          GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+          static_cast<LPCWSTR>(address), &module) ||
+      !::GetModuleFileNameW(module, path, MAX_PATH)) {
+    return L"";
+  }
+  return path;
+}
+
+// The folder lookups go through shell32 and ole32 taken from the system folder on first use;
+// without an entry the lookup fails as a result, never by a call through null.
+TEST(EnvironmentTest, SpecialFoldersComeThroughTheSystemFoldersShellEntries) {
+  win::ShellEntries& shell = win::LoadShellEntries();
+  wchar_t system[MAX_PATH];
+  const UINT length = ::GetSystemDirectoryW(system, MAX_PATH);
+  ASSERT_GT(length, 0u);
+  const auto inSystemFolder = [&](const void* entry, const wchar_t* file) {
+    return ::lstrcmpiW(ModulePath(entry).c_str(),
+                       (std::wstring(system, length) + L"\\" + file).c_str()) == 0;
+  };
+  ASSERT_TRUE(shell.coInitialize && shell.coTaskMemFree && shell.shGetSpecialFolderLocation &&
+              shell.shGetPathFromIDList);
+  EXPECT_TRUE(inSystemFolder(reinterpret_cast<const void*>(shell.coInitialize), L"ole32.dll"));
+  EXPECT_TRUE(inSystemFolder(reinterpret_cast<const void*>(shell.shGetSpecialFolderLocation),
+                             L"shell32.dll"));
+
+  wchar_t expected[MAX_PATH] = {};
+  ASSERT_TRUE(::SHGetSpecialFolderPathW(nullptr, expected, CSIDL_COMMON_APPDATA, FALSE));
+  EXPECT_EQ(apptools2::GetSpecialFolderPath(CSIDL_COMMON_APPDATA), expected);
+
+  const win::ShellEntries saved = shell;
+  shell.shGetSpecialFolderLocation = nullptr;
+  EXPECT_EQ(apptools2::GetSpecialFolderPath(CSIDL_COMMON_APPDATA), L"");
+  shell = saved;
+}
+
 }  // namespace
