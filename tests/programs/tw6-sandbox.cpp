@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "support/child_process.h"
+#include "support/child_times.h"
 #include "support/debug_monitor.h"
 #include "support/family.h"
 #include "support/maint.h"
@@ -31,23 +32,6 @@ double Now() {
   ::QueryPerformanceFrequency(&frequency);
   ::QueryPerformanceCounter(&counter);
   return static_cast<double>(counter.QuadPart) / frequency.QuadPart;
-}
-
-double Seconds(const FILETIME& from, const FILETIME& to) {
-  ULARGE_INTEGER a, b;
-  a.LowPart = from.dwLowDateTime, a.HighPart = from.dwHighDateTime;
-  b.LowPart = to.dwLowDateTime, b.HighPart = to.dwHighDateTime;
-  return b.QuadPart > a.QuadPart ? (b.QuadPart - a.QuadPart) / 1e7 : 0;
-}
-
-bool IsScExe(HANDLE process) {
-  wchar_t path[MAX_PATH] = {};
-  auto imageName = reinterpret_cast<DWORD(WINAPI*)(HANDLE, LPWSTR, DWORD)>(reinterpret_cast<void*>(
-      ::GetProcAddress(::LoadLibraryW(L"psapi.dll"), "GetProcessImageFileNameW")));
-  if (!imageName || !imageName(process, path, MAX_PATH)) return false;
-  const std::wstring name = path;
-  const size_t slash = name.find_last_of(L'\\');
-  return ::lstrcmpiW(name.substr(slash + 1).c_str(), L"sc.exe") == 0;
 }
 
 // Runs the program in a job whose completion port names every process started in it; their
@@ -99,10 +83,10 @@ Timing RunInJob(const std::wstring& commandLine, const std::wstring& folder) {
   ::GetExitCodeProcess(process.get(), &timing.exitCode);
   for (const win::UniqueKernelHandle& child : children) {
     FILETIME created, exited, kernel, user;
-    if (!child || !IsScExe(child.get())) continue;
+    if (!child || !testenv::IsScExe(child.get())) continue;
     ::WaitForSingleObject(child.get(), INFINITE);
     if (::GetProcessTimes(child.get(), &created, &exited, &kernel, &user)) {
-      timing.children += Seconds(created, exited);
+      timing.children += testenv::MillisecondsBetween(created, exited) / 1000;
       ++timing.childCount;
     }
   }

@@ -17,29 +17,13 @@
 #include "process/lookup.h"
 #include "shell/contextmenusupport.h"
 #include "support/sandbox.h"
+#include "support/child_times.h"
 #include "support/test_env.h"
 #include "system/command_runner.h"
 #include "win/critical_section.h"
 #include "win/unique_handle.h"
 
 namespace {
-
-double Seconds(const FILETIME& from, const FILETIME& to) {
-  ULARGE_INTEGER a, b;
-  a.LowPart = from.dwLowDateTime, a.HighPart = from.dwHighDateTime;
-  b.LowPart = to.dwLowDateTime, b.HighPart = to.dwHighDateTime;
-  return b.QuadPart > a.QuadPart ? (b.QuadPart - a.QuadPart) / 1e4 : 0;
-}
-
-// Only sc.exe counts: a new console brings Wine's conhost.exe into the job too.
-bool IsScExe(HANDLE process) {
-  wchar_t path[MAX_PATH] = {};
-  auto imageName = reinterpret_cast<DWORD(WINAPI*)(HANDLE, LPWSTR, DWORD)>(reinterpret_cast<void*>(
-      ::GetProcAddress(::LoadLibraryW(L"psapi.dll"), "GetProcessImageFileNameW")));
-  if (!imageName || !imageName(process, path, MAX_PATH)) return false;
-  const std::wstring name = path;
-  return ::lstrcmpiW(name.substr(name.find_last_of(L'\\') + 1).c_str(), L"sc.exe") == 0;
-}
 
 // Every process this one starts joins its job; a thread opens each at once, before the step
 // that started it closes its own handles, so that its lifetime can be read afterwards.
@@ -77,11 +61,12 @@ class ChildWatch {
     double total = 0;
     for (const win::UniqueKernelHandle& child : children) {
       FILETIME created, exited, kernel, user;
-      if (::WaitForSingleObject(child.get(), 10000) != WAIT_OBJECT_0 || !IsScExe(child.get())) {
+      if (::WaitForSingleObject(child.get(), 10000) != WAIT_OBJECT_0 ||
+          !testenv::IsScExe(child.get())) {
         continue;
       }
       if (::GetProcessTimes(child.get(), &created, &exited, &kernel, &user)) {
-        total += Seconds(created, exited);
+        total += testenv::MillisecondsBetween(created, exited);
       }
     }
     return total;
