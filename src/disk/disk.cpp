@@ -21,11 +21,6 @@ bool IsWalkedFolder(const native::Entry& entry) {
   return entry.IsFolder() && !entry.name.empty() && entry.name[0] != L'.';
 }
 
-std::wstring Upper(std::wstring text) {
-  if (!text.empty()) win::UpperCaseInPlace(&text[0], static_cast<DWORD>(text.size()));
-  return text;
-}
-
 bool Matches(const wchar_t* name, const wchar_t* mask) {
   for (; *mask; ++mask, ++name) {
     if (*mask == L'*') {
@@ -42,7 +37,7 @@ bool Matches(const wchar_t* name, const wchar_t* mask) {
 // As FindFirstFileW reads a mask: "*.*" stands for every name.
 bool MatchesMask(const std::wstring& name, std::wstring_view mask) {
   if (mask == L"*.*" || mask == L"*") return true;
-  return Matches(Upper(name).c_str(), Upper(std::wstring(mask)).c_str());
+  return Matches(win::UpperCase(name).c_str(), win::UpperCase(std::wstring(mask)).c_str());
 }
 
 // Opens the top folder: the path above the last `levels` folders is trusted, each of those is

@@ -9,13 +9,6 @@ namespace apptools2 {
 
 namespace {
 
-// Upper-cased by the system's table, as sc.exe and the file system compare names: no locale,
-// since the invariant one does not exist before XP.
-std::wstring Upper(std::wstring text) {
-  if (!text.empty()) win::UpperCaseInPlace(&text[0], static_cast<DWORD>(text.size()));
-  return text;
-}
-
 bool IsBlank(wchar_t c) { return c == L' ' || c == L'\t'; }
 
 struct Choice {
@@ -34,7 +27,7 @@ constexpr Choice kStarts[] = {{L"BOOT", SERVICE_BOOT_START},
 
 template <size_t N>
 bool Choose(const Choice (&choices)[N], const std::wstring& word, DWORD& value) {
-  const std::wstring upper = Upper(word);
+  const std::wstring upper = win::UpperCase(word);
   for (const Choice& choice : choices) {
     if (upper == choice.word) {
       value = choice.value;
@@ -61,7 +54,7 @@ int Create(const std::vector<std::wstring>& args) {
   const std::wstring* displayName = nullptr;
   for (size_t i = 3; i < args.size(); i += 2) {
     if (i + 1 >= args.size()) return -1;
-    const std::wstring option = Upper(args[i]);
+    const std::wstring option = win::UpperCase(args[i]);
     const std::wstring& value = args[i + 1];
     if (option == L"TYPE=") {
       if (!Choose(kTypes, value, type)) return -1;
@@ -104,6 +97,12 @@ BOOL StopIt(SC_HANDLE service) {
 
 BOOL DeleteIt(SC_HANDLE service) { return ::DeleteService(service); }
 
+bool NamesSc(const std::vector<std::wstring>& args) {
+  if (args.empty()) return false;
+  const std::wstring program = win::UpperCase(args[0]);
+  return program == L"SC" || program == L"SC.EXE";
+}
+
 }  // namespace
 
 std::vector<std::wstring> SplitArguments(std::wstring_view line) {
@@ -138,18 +137,12 @@ std::vector<std::wstring> SplitArguments(std::wstring_view line) {
   }
 }
 
-bool IsScCommand(std::wstring_view commandLine) {
-  const std::vector<std::wstring> args = SplitArguments(commandLine);
-  if (args.empty()) return false;
-  const std::wstring program = Upper(args[0]);
-  return program == L"SC" || program == L"SC.EXE";
-}
+bool IsScCommand(std::wstring_view commandLine) { return NamesSc(SplitArguments(commandLine)); }
 
 int RunScCommand(std::wstring_view commandLine) {
-  if (!IsScCommand(commandLine)) return -1;
   const std::vector<std::wstring> args = SplitArguments(commandLine);
-  if (args.size() < 3) return -1;
-  const std::wstring verb = Upper(args[1]);
+  if (!NamesSc(args) || args.size() < 3) return -1;
+  const std::wstring verb = win::UpperCase(args[1]);
   if (verb == L"CREATE") return Create(args);
   if (args.size() != 3) return -1;
   if (verb == L"START") return OnService(args[2], SERVICE_START, StartIt);

@@ -77,10 +77,6 @@ ShellEntries& LoadShellEntries() {
   return entries;
 }
 
-}  // namespace win
-
-namespace win {
-
 UserEntries& LoadUserEntries() {
   static UserEntries entries = [] {
     UserEntries e;
@@ -109,6 +105,11 @@ void UpperCaseInPlace(wchar_t* text, DWORD length) {
   for (DWORD i = 0; i < length; ++i) {
     if (text[i] >= L'a' && text[i] <= L'z') text[i] = static_cast<wchar_t>(text[i] - L'a' + L'A');
   }
+}
+
+std::wstring UpperCase(std::wstring text) {
+  if (!text.empty()) UpperCaseInPlace(&text[0], static_cast<DWORD>(text.size()));
+  return text;
 }
 
 }  // namespace win

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <string>
+
 #include "win/nt_port.h"
 
 namespace win {
@@ -72,8 +74,7 @@ ShellEntries& LoadShellEntries();
 
 // user32, whose loading costs a start-up on Wine as much as the rest of the program: only the
 // steps that need it (upper-casing, the IPC answer's message wait, the error box and its window
-// station) load it, from
-// the system folder, on first use.
+// station) load it, from the system folder, on first use.
 struct UserEntries {
   DWORD(WINAPI* charUpperBuff)(LPWSTR, DWORD) = nullptr;
   int(WINAPI* messageBox)(HWND, LPCWSTR, LPCWSTR, UINT) = nullptr;
@@ -92,8 +93,11 @@ struct UserEntries {
 
 UserEntries& LoadUserEntries();
 
-// CharUpperBuffW through the entry; without it, a to z only.
+// CharUpperBuffW through the entry; without it, a to z only. Upper-cased by the system's table,
+// as the file system and sc.exe compare names: no locale, since the invariant one does not exist
+// before XP.
 void UpperCaseInPlace(wchar_t* text, DWORD length);
+std::wstring UpperCase(std::wstring text);
 
 // The library of that name in the system folder, loaded with its dependencies looked for there
 // first; null when it cannot be loaded.

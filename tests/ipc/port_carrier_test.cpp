@@ -150,7 +150,9 @@ TEST_P(PortCounterSquatTest, ACounterMapMadeFirstBySomeoneElseCountsAsNoCounter)
   EXPECT_EQ(calls[0].info.counter(), 0u);
   EXPECT_EQ(calls[1].info.counter(), 0u);
   // Wine lets a reserved page be read (Windows would not): nothing was written into it.
-  if (!reserved || testenv::IsWine()) EXPECT_EQ(*value, reserved ? 0u : 77u);
+  if (!reserved || testenv::IsWine()) {
+    EXPECT_EQ(*value, reserved ? 0u : 77u);
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Squatters, PortCounterSquatTest, ::testing::Values(false, true),

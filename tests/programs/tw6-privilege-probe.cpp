@@ -10,22 +10,13 @@
 
 #include "process/debug_privilege.h"
 #include "support/privileges.h"
-#include "win/unique_handle.h"
 
 namespace {
 
 bool RemoveDebugPrivilege() {
-  win::UniqueKernelHandle token;
-  TOKEN_PRIVILEGES removed = {};
-  removed.PrivilegeCount = 1;
-  removed.Privileges[0].Attributes = SE_PRIVILEGE_REMOVED;
-  if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES, token.put()) ||
-      !::LookupPrivilegeValueW(nullptr, SE_DEBUG_NAME, &removed.Privileges[0].Luid) ||
-      !::AdjustTokenPrivileges(token.get(), FALSE, &removed, 0, nullptr, nullptr)) {
-    return false;
-  }
   // Gone when it can no longer be enabled.
-  return !testenv::SetDebugPrivilege(true) && ::GetLastError() == ERROR_NOT_ALL_ASSIGNED;
+  return testenv::AdjustDebugPrivilege(SE_PRIVILEGE_REMOVED) && !testenv::SetDebugPrivilege(true) &&
+         ::GetLastError() == ERROR_NOT_ALL_ASSIGNED;
 }
 
 }  // namespace

@@ -38,17 +38,21 @@ bool DebugPrivilegeEnabled() {
   return false;
 }
 
-bool SetDebugPrivilege(bool enabled) {
+bool AdjustDebugPrivilege(DWORD attributes) {
   win::UniqueKernelHandle token;
   TOKEN_PRIVILEGES wanted = {};
   wanted.PrivilegeCount = 1;
-  wanted.Privileges[0].Attributes = enabled ? SE_PRIVILEGE_ENABLED : 0;
+  wanted.Privileges[0].Attributes = attributes;
   if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES, token.put()) ||
       !DebugLuid(wanted.Privileges[0].Luid)) {
     return false;
   }
   return ::AdjustTokenPrivileges(token.get(), FALSE, &wanted, 0, nullptr, nullptr) &&
          ::GetLastError() == ERROR_SUCCESS;
+}
+
+bool SetDebugPrivilege(bool enabled) {
+  return AdjustDebugPrivilege(enabled ? SE_PRIVILEGE_ENABLED : 0);
 }
 
 }  // namespace testenv
