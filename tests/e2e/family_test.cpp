@@ -44,7 +44,9 @@ TEST(FamilyTest, ThePrefixIsTheFamilyItIsNamedFor) {
   EXPECT_EQ(system.version, named.version) << std::hex << "version 0x" << system.version;
   EXPECT_EQ(system.wow64, named.wow64);
   EXPECT_EQ(system.systemSc, named.systemSc);
-  if (!named.systemSc) EXPECT_TRUE(testenv::PathExists(testenv::SupportToolsSc()));
+  if (!named.systemSc) {
+    EXPECT_TRUE(testenv::PathExists(testenv::SupportToolsSc()));
+  }
 }
 
 TEST(FamilyTest, TheProgramTakesEachOfItsFamilysWays) {
