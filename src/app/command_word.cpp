@@ -1,5 +1,7 @@
 #include "app/command_word.h"
 
+#include "win/ascii_case.h"
+
 namespace app {
 
 namespace {
@@ -40,16 +42,8 @@ std::wstring FirstArgument(std::wstring_view commandLine) {
   return argument;
 }
 
-std::wstring UpperCaseAscii(std::wstring_view text) {
-  std::wstring result(text);
-  for (wchar_t& c : result) {
-    if (c >= L'a' && c <= L'z') c = static_cast<wchar_t>(c - L'a' + L'A');
-  }
-  return result;
-}
-
 std::wstring CommandWordFrom(std::wstring_view commandLine) {
-  return UpperCaseAscii(FirstArgument(commandLine));
+  return win::UpperCaseAscii(FirstArgument(commandLine));
 }
 
 }  // namespace app

@@ -9,9 +9,6 @@ namespace app {
 // codes 1..32 separate, quotes group without escapes, a leading "" pair is skipped.
 std::wstring FirstArgument(std::wstring_view commandLine);
 
-// Only a..z change; every other character, non-ASCII letters included, stays.
-std::wstring UpperCaseAscii(std::wstring_view text);
-
 std::wstring CommandWordFrom(std::wstring_view commandLine);
 
 }  // namespace app

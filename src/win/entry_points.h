@@ -94,7 +94,7 @@ struct UserEntries {
 UserEntries& LoadUserEntries();
 
 // CharUpperBuffW through the entry; without it, a to z only. Upper-cased by the system's table,
-// as the file system and sc.exe compare names: no locale, since the invariant one does not exist
+// as the file system compares names: no locale, since the invariant one does not exist
 // before XP.
 void UpperCaseInPlace(wchar_t* text, DWORD length);
 std::wstring UpperCase(std::wstring text);

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cwchar>
 #include <set>
 #include <string>
@@ -66,6 +67,15 @@ class WholeProgramTest : public ::testing::Test {
     return run;
   }
 
+  // Only the removal of user data needs the shell (and, with it, user32); loading them costs
+  // every other command its start-up time.
+  static void ExpectNoWindowingModules(const testenv::MaintRun& run) {
+    if (!run.traced) return;
+    for (const char* module : {"user32.dll", "shell32.dll", "ole32.dll"}) {
+      EXPECT_EQ(std::count(run.modules.begin(), run.modules.end(), module), 0) << module;
+    }
+  }
+
   static bool RunValuePresent(const wchar_t* name = kGuardValue,
                               REGSAM view = testenv::NativeView()) {
     return testenv::ReadValue(HKEY_LOCAL_MACHINE, kRunKey, name, view).found;
@@ -81,10 +91,11 @@ TEST_F(WholeProgramTest, UninstallTakesDownServicesProcessesDriverAndVerbsOnly) 
   const std::string channel = IPCClient::GuardChannelName(apptools2::GetCurrentUserName());
   const bool pipe = testenv::ThisFamily().carrier == testenv::Carrier::Pipe;
   EXPECT_EQ(product.GuardMessages(), pipe ? channel + " 4 e3030000" : "-");
-  if (run.portsTraced) {
+  if (run.traced) {
     const std::vector<std::string> port = {"\\RPC Control\\TW6Ipc_" + channel};
     EXPECT_EQ(run.portConnects, pipe ? std::vector<std::string>{} : port);
   }
+  ExpectNoWindowingModules(run);
 
   EXPECT_FALSE(testenv::ServiceExists(L"KorvaS"));
   EXPECT_FALSE(testenv::ServiceExists(L"TW5IFS"));
@@ -98,7 +109,7 @@ TEST_F(WholeProgramTest, UninstallTakesDownServicesProcessesDriverAndVerbsOnly) 
 }
 
 TEST_F(WholeProgramTest, InstallRewritesTheDriverAndVerbsAndLeavesTheRest) {
-  RunAndCompare(L"-install", {"service TW5IFS", "HKLM\\SYSTEM"});
+  ExpectNoWindowingModules(RunAndCompare(L"-install", {"service TW5IFS", "HKLM\\SYSTEM"}));
   EXPECT_TRUE(testenv::ServiceExists(L"TW5IFS"));
 }
 
@@ -111,6 +122,11 @@ TEST_F(WholeProgramTest, DeleteAllUserDataRemovesTheThreeFoldersOnly) {
   EXPECT_TRUE(testenv::PathExists(layout.dataFolder + L" 4"));
   EXPECT_TRUE(testenv::PathExists(layout.maint()));
   EXPECT_TRUE(run.debugLines.empty());
+  if (run.traced) {
+    for (const char* module : {"shell32.dll", "ole32.dll"}) {
+      EXPECT_EQ(std::count(run.modules.begin(), run.modules.end(), module), 1) << module;
+    }
+  }
 }
 
 TEST_F(WholeProgramTest, RemoveAutorunDeletesTheGuardsValueOnly) {
@@ -129,6 +145,7 @@ TEST_F(WholeProgramTest, RemoveAutorunDeletesTheGuardsValueOnly) {
     EXPECT_TRUE(RunValuePresent(kGuardValue, KEY_WOW64_32KEY));
   }
   EXPECT_TRUE(run.debugLines.empty());
+  ExpectNoWindowingModules(run);
 }
 
 // No command runs for a word that is not one of the four, nor without a word: with the product

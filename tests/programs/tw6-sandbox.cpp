@@ -79,10 +79,14 @@ Timing RunInJob(const std::wstring& commandLine, const std::wstring& folder) {
     }
   }
   ::WaitForSingleObject(process.get(), INFINITE);
-  timing.wall = Now() - start;
+  // The program's own life, as the children's: the job also holds what outlives it (a child's
+  // console host), which the loop above has waited for.
+  FILETIME created, exited, kernel, user;
+  timing.wall = ::GetProcessTimes(process.get(), &created, &exited, &kernel, &user)
+                    ? testenv::MillisecondsBetween(created, exited) / 1000
+                    : Now() - start;
   ::GetExitCodeProcess(process.get(), &timing.exitCode);
   for (const win::UniqueKernelHandle& child : children) {
-    FILETIME created, exited, kernel, user;
     if (!child || !testenv::IsScExe(child.get())) continue;
     ::WaitForSingleObject(child.get(), INFINITE);
     if (::GetProcessTimes(child.get(), &created, &exited, &kernel, &user)) {
@@ -113,7 +117,7 @@ int wmain(int argc, wchar_t** argv) {
 
   const sandbox::Snapshot before = sandbox::TakeSnapshot(layout, product);
   testenv::DebugMonitor monitor;
-  testenv::PortTrace trace;
+  testenv::WineTrace trace;
   const Timing timing =
       RunInJob(testenv::Quoted(layout.maint()) + (arguments.empty() ? L"" : L" " + arguments),
                layout.programFolder);

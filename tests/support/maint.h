@@ -15,27 +15,33 @@ struct MaintRun {
   std::vector<std::string> debugLines;  // what the run wrote to the debugger output, in order
   // Under Wine, which has no LPC ports: the port names the run tried to connect to, from Wine's
   // own trace of its port-connect call, when the trace could be read (cmake/wine-exec says
-  // where it goes); portsTraced says whether it was.
-  bool portsTraced = false;
+  // where it goes); traced says whether it was.
+  bool traced = false;
   std::vector<std::string> portConnects;
+  std::vector<std::string> modules;  // file names of the modules it loaded, lower case, if traced
 };
 
-// Under Wine, which has no LPC ports, the port-connect attempts of the programs this process
-// starts while a trace lives, from Wine's own trace of the call (it goes to our standard error,
-// whose file cmake/wine-exec names). Not traced on Windows or without that file.
-class PortTrace {
+// Under Wine, what the programs this process starts while a trace lives did, from Wine's own
+// trace (it goes to our standard error, whose file cmake/wine-exec names): the LPC ports they
+// tried to connect to (Wine has none) and the modules they loaded. Not traced on Windows or
+// without that file.
+class WineTrace {
  public:
-  PortTrace();
-  ~PortTrace();
-  PortTrace(const PortTrace&) = delete;
-  PortTrace& operator=(const PortTrace&) = delete;
+  WineTrace();
+  ~WineTrace();
+  WineTrace(const WineTrace&) = delete;
+  WineTrace& operator=(const WineTrace&) = delete;
   // Starts no more traced programs; call once the programs of interest are started.
   void Stop();
   bool traced() const { return !log_.empty(); }
   // The port names process pid tried to connect to, in order.
   std::vector<std::string> Connects(DWORD pid) const;
+  // The file names, in lower case, of the modules process pid loaded, in order.
+  std::vector<std::string> Modules(DWORD pid) const;
 
  private:
+  std::string Ours() const;  // the trace written since this one began
+
   std::wstring log_;
   size_t start_ = 0;
   bool hadDebug_ = false, stopped_ = false;
