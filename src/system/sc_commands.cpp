@@ -3,7 +3,7 @@
 #include <windows.h>
 
 #include "win/unique_handle.h"
-#include "win/entry_points.h"
+#include "win/ascii_case.h"
 
 namespace apptools2 {
 
@@ -27,7 +27,7 @@ constexpr Choice kStarts[] = {{L"BOOT", SERVICE_BOOT_START},
 
 template <size_t N>
 bool Choose(const Choice (&choices)[N], const std::wstring& word, DWORD& value) {
-  const std::wstring upper = win::UpperCase(word);
+  const std::wstring upper = win::UpperCaseAscii(word);
   for (const Choice& choice : choices) {
     if (upper == choice.word) {
       value = choice.value;
@@ -54,7 +54,7 @@ int Create(const std::vector<std::wstring>& args) {
   const std::wstring* displayName = nullptr;
   for (size_t i = 3; i < args.size(); i += 2) {
     if (i + 1 >= args.size()) return -1;
-    const std::wstring option = win::UpperCase(args[i]);
+    const std::wstring option = win::UpperCaseAscii(args[i]);
     const std::wstring& value = args[i + 1];
     if (option == L"TYPE=") {
       if (!Choose(kTypes, value, type)) return -1;
@@ -99,7 +99,7 @@ BOOL DeleteIt(SC_HANDLE service) { return ::DeleteService(service); }
 
 bool NamesSc(const std::vector<std::wstring>& args) {
   if (args.empty()) return false;
-  const std::wstring program = win::UpperCase(args[0]);
+  const std::wstring program = win::UpperCaseAscii(args[0]);
   return program == L"SC" || program == L"SC.EXE";
 }
 
@@ -142,7 +142,7 @@ bool IsScCommand(std::wstring_view commandLine) { return NamesSc(SplitArguments(
 int RunScCommand(std::wstring_view commandLine) {
   const std::vector<std::wstring> args = SplitArguments(commandLine);
   if (!NamesSc(args) || args.size() < 3) return -1;
-  const std::wstring verb = win::UpperCase(args[1]);
+  const std::wstring verb = win::UpperCaseAscii(args[1]);
   if (verb == L"CREATE") return Create(args);
   if (args.size() != 3) return -1;
   if (verb == L"START") return OnService(args[2], SERVICE_START, StartIt);
