@@ -67,12 +67,16 @@ class WholeProgramTest : public ::testing::Test {
     return run;
   }
 
+  static long Loads(const testenv::MaintRun& run, const char* module) {
+    return static_cast<long>(std::count(run.modules.begin(), run.modules.end(), module));
+  }
+
   // Only the removal of user data needs the shell (and, with it, user32); loading them costs
   // every other command its start-up time.
   static void ExpectNoWindowingModules(const testenv::MaintRun& run) {
     if (!run.traced) return;
     for (const char* module : {"user32.dll", "shell32.dll", "ole32.dll"}) {
-      EXPECT_EQ(std::count(run.modules.begin(), run.modules.end(), module), 0) << module;
+      EXPECT_EQ(Loads(run, module), 0) << module;
     }
   }
 
@@ -124,7 +128,7 @@ TEST_F(WholeProgramTest, DeleteAllUserDataRemovesTheThreeFoldersOnly) {
   EXPECT_TRUE(run.debugLines.empty());
   if (run.traced) {
     for (const char* module : {"shell32.dll", "ole32.dll"}) {
-      EXPECT_EQ(std::count(run.modules.begin(), run.modules.end(), module), 1) << module;
+      EXPECT_EQ(Loads(run, module), 1) << module;
     }
   }
 }

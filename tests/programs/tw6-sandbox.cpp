@@ -22,17 +22,10 @@ namespace {
 struct Timing {
   DWORD exitCode = static_cast<DWORD>(-1);
   DWORD pid = 0;
-  double wall = 0;      // seconds from start to the end of the program
+  double wall = 0;      // seconds the program lived
   double children = 0;  // seconds the program's child processes (sc.exe) lived, added up
   int childCount = 0;
 };
-
-double Now() {
-  LARGE_INTEGER frequency, counter;
-  ::QueryPerformanceFrequency(&frequency);
-  ::QueryPerformanceCounter(&counter);
-  return static_cast<double>(counter.QuadPart) / frequency.QuadPart;
-}
 
 // Runs the program in a job whose completion port names every process started in it; their
 // own creation and exit times then tell how long the external commands (sc.exe) lived.
@@ -48,7 +41,6 @@ Timing RunInJob(const std::wstring& commandLine, const std::wstring& folder) {
   STARTUPINFOW startup = {};
   startup.cb = sizeof(startup);
   PROCESS_INFORMATION info = {};
-  const double start = Now();
   if (!::CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr,
                         folder.c_str(), &startup, &info)) {
     return timing;
@@ -82,9 +74,9 @@ Timing RunInJob(const std::wstring& commandLine, const std::wstring& folder) {
   // The program's own life, as the children's: the job also holds what outlives it (a child's
   // console host), which the loop above has waited for.
   FILETIME created, exited, kernel, user;
-  timing.wall = ::GetProcessTimes(process.get(), &created, &exited, &kernel, &user)
-                    ? testenv::MillisecondsBetween(created, exited) / 1000
-                    : Now() - start;
+  if (::GetProcessTimes(process.get(), &created, &exited, &kernel, &user)) {
+    timing.wall = testenv::MillisecondsBetween(created, exited) / 1000;
+  }
   ::GetExitCodeProcess(process.get(), &timing.exitCode);
   for (const win::UniqueKernelHandle& child : children) {
     if (!child || !testenv::IsScExe(child.get())) continue;

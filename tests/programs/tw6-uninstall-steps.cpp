@@ -100,7 +100,7 @@ class ChildWatch {
 struct Step {
   const char* name;
   void (*run)();
-  std::vector<double> wall, children;
+  std::vector<double> wall = {}, children = {};
 };
 
 void KorvaSServiceSteps() { app::TakeDownKorvaS(); }
@@ -132,13 +132,13 @@ int wmain(int argc, wchar_t** argv) {
     return 2;
   }
   // The program's fixed 250 ms sleep after the terminations is left out.
-  Step steps[] = {{"service steps (KorvaS)", &KorvaSServiceSteps, {}, {}},
-                  {"sc delete KorvaS launch", &ScDeleteKorvaS, {}, {}},
-                  {"guard send", &GuardSend, {}, {}},
-                  {"lookups and terminations", &LookupsAndTerminations, {}, {}},
-                  {"driver stop launch (sc)", &DriverStop, {}, {}},
-                  {"driver delete launch (sc)", &DriverUninstall, {}, {}},
-                  {"verbs", &Verbs, {}, {}}};
+  Step steps[] = {{"service steps (KorvaS)", &KorvaSServiceSteps},
+                  {"sc delete KorvaS launch", &ScDeleteKorvaS},
+                  {"guard send", &GuardSend},
+                  {"lookups and terminations", &LookupsAndTerminations},
+                  {"driver stop launch (sc)", &DriverStop},
+                  {"driver delete launch (sc)", &DriverUninstall},
+                  {"verbs", &Verbs}};
   const sandbox::Layout layout = sandbox::DefaultLayout();
   for (int run = 0; run < runs; ++run) {
     sandbox::InstalledProduct product;

@@ -13,9 +13,9 @@ std::wstring BuiltMaint();
 struct MaintRun {
   DWORD exitCode = static_cast<DWORD>(-1);
   std::vector<std::string> debugLines;  // what the run wrote to the debugger output, in order
-  // Under Wine, which has no LPC ports: the port names the run tried to connect to, from Wine's
-  // own trace of its port-connect call, when the trace could be read (cmake/wine-exec says
-  // where it goes); traced says whether it was.
+  // Under Wine, from its own trace of the run when that could be read (cmake/wine-exec says
+  // where it goes; traced says whether it was): the port names the run tried to connect to
+  // (Wine has no LPC ports) and the modules it loaded.
   bool traced = false;
   std::vector<std::string> portConnects;
   std::vector<std::string> modules;  // file names of the modules it loaded, lower case, if traced
