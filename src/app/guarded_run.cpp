@@ -3,6 +3,7 @@
 #include <exception>
 
 #include "win/entry_points.h"
+#include "win/number_text.h"
 
 namespace app {
 
@@ -42,8 +43,23 @@ ErrorBoxSeams& TestErrorBoxSeams() {
 void QuietSystemErrorBoxes() {
   // GetErrorMode is Vista's; the old mode comes back from setting one.
   const UINT mode = ::SetErrorMode(0);
-  ::SetErrorMode(mode | SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
+  ::SetErrorMode(mode | SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX | SEM_NOOPENFILEERRORBOX);
 }
+
+namespace {
+
+LONG WINAPI ReportFault(EXCEPTION_POINTERS* fault) {
+  const DWORD code = fault && fault->ExceptionRecord ? fault->ExceptionRecord->ExceptionCode : 0;
+  const std::string hex = win::HexText(code);
+  ShowApplicationError(L"Exception 0x" + std::wstring(hex.begin(), hex.end()) + L".");
+  // The faulting state is not to be trusted with the process's own clean-up.
+  ::TerminateProcess(::GetCurrentProcess(), 1);
+  return EXCEPTION_EXECUTE_HANDLER;
+}
+
+}  // namespace
+
+void ReportUnhandledFaults() { ::SetUnhandledExceptionFilter(ReportFault); }
 
 int WINAPI SystemMessageBox(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type) {
   const auto messageBox = win::LoadUserEntries().messageBox;

@@ -9,9 +9,13 @@ namespace app {
 
 using ErrorReporter = void (*)(const std::wstring& text);
 
-// Keeps the system from showing its own boxes for a missing disk or an unopenable file (bits
-// already set stay): an unattended run would wait on them.
+// Keeps the system from showing its own boxes for a missing disk, an unopenable file or a fault
+// (bits already set stay): an unattended run would wait on them. Children inherit the mode.
 void QuietSystemErrorBoxes();
+
+// A hardware fault that no handler takes (the C++ handlers never see one) ends the run as an
+// escaped error does: reported through ShowApplicationError, exit code 1.
+void ReportUnhandledFaults();
 
 // Whether the process's window station is visible, so that someone can answer a box. A query
 // that fails counts as not visible: an invisible box would hold the run for good.

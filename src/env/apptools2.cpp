@@ -62,7 +62,10 @@ DWORD WindowsMajorVersion() { return WindowsVersion() >> 8; }
 DWORD WindowsVersion() {
   OSVERSIONINFOW info = {};
   info.dwOSVersionInfoSize = sizeof(info);
-  return ::GetVersionExW(&info) ? (info.dwMajorVersion << 8 | (info.dwMinorVersion & 0xFF)) : 0;
+  // GetVersionExW only where ntdll has no RtlGetVersion (2000), which has no compatibility layer.
+  const auto rtlGetVersion = win::Entries().rtlGetVersion;
+  const bool known = rtlGetVersion ? rtlGetVersion(&info) == 0 : ::GetVersionExW(&info) != FALSE;
+  return known ? (info.dwMajorVersion << 8 | (info.dwMinorVersion & 0xFF)) : 0;
 }
 
 std::wstring GetCurrentUserName() {

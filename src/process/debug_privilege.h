@@ -6,10 +6,12 @@
 
 namespace process {
 
-// Enables SeDebugPrivilege in the process token for its lifetime, so that processes of other
-// users and sessions, whose DACLs name only their creators, can be opened to end them. Restores
-// what it changed, and only that: a privilege already enabled stays so, and a token without the
-// privilege is left as it was.
+// Enables SeDebugPrivilege for the calling thread for the scope's lifetime, so that processes of
+// other users and sessions, whose DACLs name only their creators, can be opened to end them. It
+// lives in a thread token (a copy of the process token that the thread impersonates), so no
+// other thread of the process, such as a hand-over worker that outlived its bound, and no child
+// ever runs with it; the thread reverts to the process token at the end. For a thread that
+// impersonates no one, which the main thread never does.
 class DebugPrivilegeScope {
  public:
   DebugPrivilegeScope();
@@ -18,9 +20,7 @@ class DebugPrivilegeScope {
   DebugPrivilegeScope& operator=(const DebugPrivilegeScope&) = delete;
 
  private:
-  win::UniqueKernelHandle token_;
-  TOKEN_PRIVILEGES previous_ = {};
-  bool restore_ = false;
+  bool impersonating_ = false;
 };
 
 }  // namespace process

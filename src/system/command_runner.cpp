@@ -52,7 +52,10 @@ int RunCommandAndWait(std::wstring_view commandLine, std::wstring_view currentDi
   // Writable copies sized to the text: CreateProcessW may write into the command line.
   std::vector<wchar_t> command(commandLine.begin(), commandLine.end());
   command.push_back(L'\0');
-  const std::wstring directory(currentDirectory);
+  std::wstring directory(currentDirectory);
+  // "C:", the folder of a program in a drive's root, means the drive's current folder, which is
+  // the system folder once the program has moved there: the root is meant.
+  if (directory.size() == 2 && directory[1] == L':') directory += L'\\';
 
   STARTUPINFOW startup = {};
   startup.cb = sizeof(startup);

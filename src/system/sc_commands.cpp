@@ -2,40 +2,16 @@
 
 #include <windows.h>
 
-#include "win/unique_handle.h"
+#include "driver/Treiber_IFS.h"
+#include "env/apptools2.h"
 #include "win/ascii_case.h"
+#include "win/unique_handle.h"
 
 namespace apptools2 {
 
 namespace {
 
 bool IsBlank(wchar_t c) { return c == L' ' || c == L'\t'; }
-
-struct Choice {
-  const wchar_t* word;
-  DWORD value;
-};
-constexpr Choice kTypes[] = {{L"OWN", SERVICE_WIN32_OWN_PROCESS},
-                             {L"SHARE", SERVICE_WIN32_SHARE_PROCESS},
-                             {L"KERNEL", SERVICE_KERNEL_DRIVER},
-                             {L"FILESYS", SERVICE_FILE_SYSTEM_DRIVER}};
-constexpr Choice kStarts[] = {{L"BOOT", SERVICE_BOOT_START},
-                              {L"SYSTEM", SERVICE_SYSTEM_START},
-                              {L"AUTO", SERVICE_AUTO_START},
-                              {L"DEMAND", SERVICE_DEMAND_START},
-                              {L"DISABLED", SERVICE_DISABLED}};
-
-template <size_t N>
-bool Choose(const Choice (&choices)[N], const std::wstring& word, DWORD& value) {
-  const std::wstring upper = win::UpperCaseAscii(word);
-  for (const Choice& choice : choices) {
-    if (upper == choice.word) {
-      value = choice.value;
-      return true;
-    }
-  }
-  return false;
-}
 
 // What sc.exe exits with after a failed call. A failure that left no error is still one.
 int Failed() {
@@ -47,36 +23,16 @@ win::UniqueServiceHandle OpenManager(DWORD access) {
   return win::UniqueServiceHandle(::OpenSCManagerW(nullptr, nullptr, access));
 }
 
+// The driver's create, the one form the program builds: "sc.exe create NAME type= filesys
+// start= auto binPath= P DisplayName= D".
 int Create(const std::vector<std::wstring>& args) {
-  // sc.exe's defaults, and its syntax: each option word ends in "=" and its value follows.
-  DWORD type = SERVICE_WIN32_OWN_PROCESS, start = SERVICE_DEMAND_START;
-  const std::wstring* binaryPath = nullptr;
-  const std::wstring* displayName = nullptr;
-  for (size_t i = 3; i < args.size(); i += 2) {
-    if (i + 1 >= args.size()) return -1;
-    const std::wstring option = win::UpperCaseAscii(args[i]);
-    const std::wstring& value = args[i + 1];
-    if (option == L"TYPE=") {
-      if (!Choose(kTypes, value, type)) return -1;
-    } else if (option == L"START=") {
-      if (!Choose(kStarts, value, start)) return -1;
-    } else if (option == L"BINPATH=") {
-      binaryPath = &value;
-    } else if (option == L"DISPLAYNAME=") {
-      displayName = &value;
-    } else {
-      return -1;
-    }
-  }
-  if (!binaryPath) return -1;
-
   win::UniqueServiceHandle manager = OpenManager(SC_MANAGER_CREATE_SERVICE);
   if (!manager) return Failed();
   // As sc.exe: normal error control, no group, tag or dependencies, the default account.
   win::UniqueServiceHandle service(
-      ::CreateServiceW(manager.get(), args[2].c_str(), displayName ? displayName->c_str() : nullptr,
-                       SERVICE_QUERY_STATUS, type, start, SERVICE_ERROR_NORMAL, binaryPath->c_str(),
-                       nullptr, nullptr, nullptr, nullptr, nullptr));
+      ::CreateServiceW(manager.get(), args[2].c_str(), args[10].c_str(), SERVICE_QUERY_STATUS,
+                       SERVICE_FILE_SYSTEM_DRIVER, SERVICE_AUTO_START, SERVICE_ERROR_NORMAL,
+                       args[8].c_str(), nullptr, nullptr, nullptr, nullptr, nullptr));
   return service ? 0 : Failed();
 }
 
@@ -101,6 +57,16 @@ bool NamesSc(const std::vector<std::wstring>& args) {
   if (args.empty()) return false;
   const std::wstring program = win::UpperCaseAscii(args[0]);
   return program == L"SC" || program == L"SC.EXE";
+}
+
+// The program runs nothing but the lines it builds itself (the driver's and the legacy
+// service's), and carries out no other with its rights.
+bool IsProgramsOwnLine(std::wstring_view line) {
+  for (const std::wstring_view own : {L"sc delete KorvaS", L"sc.exe start TW5IFS",
+                                      L"sc.exe stop TW5IFS", L"sc.exe delete TW5IFS"}) {
+    if (line == own) return true;
+  }
+  return line == Treiber_IFS::CreateCommandLine(ProgramFolder, Is64BitWindows);
 }
 
 }  // namespace
@@ -140,14 +106,15 @@ std::vector<std::wstring> SplitArguments(std::wstring_view line) {
 bool IsScCommand(std::wstring_view commandLine) { return NamesSc(SplitArguments(commandLine)); }
 
 int RunScCommand(std::wstring_view commandLine) {
+  if (!IsProgramsOwnLine(commandLine)) return -1;
   const std::vector<std::wstring> args = SplitArguments(commandLine);
   if (!NamesSc(args) || args.size() < 3) return -1;
-  const std::wstring verb = win::UpperCaseAscii(args[1]);
-  if (verb == L"CREATE") return Create(args);
+  const std::wstring& verb = args[1];
+  if (verb == L"create") return args.size() == 11 ? Create(args) : -1;
   if (args.size() != 3) return -1;
-  if (verb == L"START") return OnService(args[2], SERVICE_START, StartIt);
-  if (verb == L"STOP") return OnService(args[2], SERVICE_STOP, StopIt);
-  if (verb == L"DELETE") return OnService(args[2], DELETE, DeleteIt);
+  if (verb == L"start") return OnService(args[2], SERVICE_START, StartIt);
+  if (verb == L"stop") return OnService(args[2], SERVICE_STOP, StopIt);
+  if (verb == L"delete") return OnService(args[2], DELETE, DeleteIt);
   return -1;
 }
 

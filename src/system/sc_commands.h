@@ -14,10 +14,10 @@ std::vector<std::wstring> SplitArguments(std::wstring_view commandLine);
 // True when the first word is "sc" or "sc.exe", in any letter case.
 bool IsScCommand(std::wstring_view commandLine);
 
-// Carries out "sc create NAME type= T start= S binPath= P DisplayName= D", "sc start NAME",
-// "sc stop NAME" and "sc delete NAME" as the system's sc.exe does, and returns what it would
-// exit with: 0, or the Win32 error of the call that failed. -1 for any other form, which is
-// left undone.
+// Carries out the program's own command lines, exactly as it builds them (the driver service's
+// create for the driver file in ProgramFolder, its start, stop and delete, and "sc delete
+// KorvaS"), as the system's sc.exe does, and returns what it would exit with: 0, or the Win32
+// error of the call that failed. -1 for any other line, which is left undone.
 int RunScCommand(std::wstring_view commandLine);
 
 }  // namespace apptools2

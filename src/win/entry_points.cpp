@@ -36,6 +36,10 @@ EntryPoints LookUp() {
   e.openProcessForPath = &::OpenProcess;
   e.queryStopWaitStatus = &::QueryServiceStatus;
   e.openProcessForTerminate = &::OpenProcess;
+  e.rtlGetVersion = FindEntry<decltype(e.rtlGetVersion)>(L"ntdll", "RtlGetVersion");
+  e.setDefaultDllDirectories =
+      FindEntry<decltype(e.setDefaultDllDirectories)>(L"kernel32", "SetDefaultDllDirectories");
+  e.setDllDirectory = FindEntry<decltype(e.setDllDirectory)>(L"kernel32", "SetDllDirectoryW");
   return e;
 }
 
@@ -59,8 +63,13 @@ HMODULE LoadSystemLibrary(const wchar_t* name) {
   if (full.back() != L'\\') full += L'\\';
   full.append(file.begin(), file.end());
   full += L".dll";
-  // The module stays loaded for the process's life: the entries taken from it are kept.
-  return ::LoadLibraryExW(full.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+  // The module stays loaded for the process's life: the entries taken from it are kept. Where the
+  // default search is narrowed to system32, its dependencies are looked for there alone; the
+  // altered search path would bring back the current folder and PATH.
+  constexpr DWORD kSearchSystem32 = 0x00000800;  // LOAD_LIBRARY_SEARCH_SYSTEM32
+  return ::LoadLibraryExW(
+      full.c_str(), nullptr,
+      Entries().setDefaultDllDirectories ? kSearchSystem32 : LOAD_WITH_ALTERED_SEARCH_PATH);
 }
 
 ShellEntries& LoadShellEntries() {

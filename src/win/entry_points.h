@@ -54,6 +54,12 @@ struct EntryPoints {
   // And for the opens that end processes, where tests read the token's privileges: Wine ignores
   // SeDebugPrivilege in its access checks.
   HANDLE(WINAPI* openProcessForTerminate)(DWORD, BOOL, DWORD) = nullptr;
+  // The version the platform choices take: GetVersionExW answers what a compatibility layer
+  // says, and the same user's unelevated processes can set one for this program.
+  LONG(WINAPI* rtlGetVersion)(OSVERSIONINFOW*) = nullptr;  // XP
+  // The DLL search without the current folder and PATH.
+  BOOL(WINAPI* setDefaultDllDirectories)(DWORD) = nullptr;  // Windows 8, Vista/7 with KB2533623
+  BOOL(WINAPI* setDllDirectory)(LPCWSTR) = nullptr;         // XP SP1
 };
 
 EntryPoints& Entries();

@@ -149,7 +149,15 @@ TEST(FamilyTest, TheOwnCreateWritesWhatTheSystemsToolWrites) {
       ThisFamily().systemSc ? std::wstring(system) + L"\\sc.exe" : testenv::SupportToolsSc();
   const HKEY machine = HKEY_LOCAL_MACHINE;
 
-  ASSERT_EQ(apptools2::RunScCommand(command), 0);
+  // The own path carries out only the line of the program's own folder and platform.
+  const std::wstring savedFolder = apptools2::ProgramFolder;
+  const bool saved64 = apptools2::Is64BitWindows;
+  apptools2::ProgramFolder = folder.path();
+  apptools2::Is64BitWindows = ThisFamily().wow64;
+  const int created = apptools2::RunScCommand(command);
+  apptools2::ProgramFolder = savedFolder;
+  apptools2::Is64BitWindows = saved64;
+  ASSERT_EQ(created, 0);
   Values own;
   ReadTree(machine, testenv::kDriverServiceKey, L"", own);
   ASSERT_EQ(apptools2::RunScCommand(L"sc.exe delete TW5IFS"), 0);

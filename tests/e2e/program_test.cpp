@@ -92,6 +92,29 @@ TEST(ProgramImageTest, LookedUpNamesAndChannelTextsStandOnlyScrambled) {
   for (const std::string& text : plain) EXPECT_EQ(image.find(text), std::string::npos) << text;
 }
 
+// A DLL that another user planted in the folder the installer started the program from (often
+// his downloads) is not found by a bare-name load once the start-up has narrowed the search: on
+// each path a system may take.
+class DllSearchTest : public ::testing::TestWithParam<const wchar_t*> {};
+
+TEST_P(DllSearchTest, APlantInTheStartingFolderIsNotFoundAfterStartUp) {
+  testenv::ScratchFolder folder(L"downloads");
+  const std::wstring name = L"tw6-planted-" + std::to_wstring(::GetCurrentProcessId()) + L".dll";
+  ASSERT_TRUE(testenv::CopyTo(testenv::BuiltProgram(L"tw6-planted.bin"), folder / name));
+  const std::wstring command =
+      testenv::Quoted(testenv::BuiltProgram(L"tw6-dll-search.exe")) + L" " + name + GetParam();
+  EXPECT_EQ(testenv::RunToEnd(command, folder.path()), 0u)
+      << "1: not found before, 2: found after, 3: not moved to the system folder";
+}
+
+INSTANTIATE_TEST_SUITE_P(Paths, DllSearchTest, ::testing::Values(L"", L" no-default", L" neither"),
+                         [](const ::testing::TestParamInfo<const wchar_t*>& info) {
+                           const std::wstring path = info.param;
+                           return path.empty()             ? std::string("DefaultDirectories")
+                                  : path == L" no-default" ? std::string("DllDirectory")
+                                                           : std::string("CurrentFolderOnly");
+                         });
+
 class ProgramRunTest : public ::testing::Test {
  protected:
   void SetUp() override {

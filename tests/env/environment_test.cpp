@@ -5,6 +5,8 @@
 
 #include "env/apptools2.h"
 #include "app/startup.h"
+#include "support/family.h"
+#include "support/scoped_seams.h"
 #include "support/test_env.h"
 #include "win/entry_points.h"
 
@@ -24,6 +26,21 @@ TEST(EnvironmentTest, Is64BitWindowsFollowsTheFamilyAndAMissingEntry) {
   apptools2::StartUp();
   EXPECT_FALSE(apptools2::Is64BitWindows);
   app::StartUp();
+}
+
+// The system's own version through RtlGetVersion, where GetVersionExW may answer another one
+// (6.2 on Windows 10 for a program whose manifest names no later system, or a compatibility
+// layer's); GetVersionExW's answer only where ntdll lacks the entry (2000).
+TEST(EnvironmentTest, TheVersionIsTheSystemsOwnAndGetVersionExOnlyWithoutTheEntry) {
+  // The family's row holds what these tests, whose manifest names no system, are told.
+  const DWORD reported = testenv::ThisFamily().version;
+  EXPECT_EQ(apptools2::WindowsVersion(), reported == 0x0602 ? 0x0A00u : reported);
+  OSVERSIONINFOW info = {};
+  info.dwOSVersionInfoSize = sizeof(info);
+  ASSERT_TRUE(::GetVersionExW(&info));
+  ScopedSeams<win::EntryPoints> entries(win::Entries());
+  entries->rtlGetVersion = nullptr;
+  EXPECT_EQ(apptools2::WindowsVersion(), info.dwMajorVersion << 8 | info.dwMinorVersion);
 }
 
 TEST(EnvironmentTest, AVirtualFolderHasNoPath) {

@@ -7,6 +7,7 @@
 #include "support/child_process.h"
 #include "support/privileges.h"
 #include "support/test_env.h"
+#include "win/unique_handle.h"
 
 namespace {
 
@@ -19,12 +20,25 @@ class DebugPrivilegeScopeTest : public ::testing::TestWithParam<bool> {
   bool before_ = false;
 };
 
+DWORD WINAPI ReadOnAnotherThread(void* enabled) {
+  *static_cast<bool*>(enabled) = testenv::DebugPrivilegeEnabled();
+  return 0;
+}
+
+// Only the thread in the scope has it: another thread of the process, such as a hand-over worker
+// that outlived its bound, keeps the process token's state.
 TEST_P(DebugPrivilegeScopeTest, EnablesItForItsLifetimeAndLeavesTheFormerStateBehind) {
   ASSERT_TRUE(testenv::SetDebugPrivilege(GetParam()));
   ASSERT_EQ(testenv::DebugPrivilegeEnabled(), GetParam());
   {
     const process::DebugPrivilegeScope scope;
     EXPECT_TRUE(testenv::DebugPrivilegeEnabled());
+    bool other = !GetParam();
+    win::UniqueKernelHandle thread(
+        ::CreateThread(nullptr, 0, ReadOnAnotherThread, &other, 0, nullptr));
+    ASSERT_TRUE(thread);
+    ASSERT_EQ(::WaitForSingleObject(thread.get(), 60000), WAIT_OBJECT_0);
+    EXPECT_EQ(other, GetParam());
   }
   EXPECT_EQ(testenv::DebugPrivilegeEnabled(), GetParam());
 }

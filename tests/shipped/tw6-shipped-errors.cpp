@@ -1,8 +1,15 @@
 // tw6-shipped-errors.exe: linked exactly like TW6Maint.exe (its script, its terminate handler),
 // runs bodies that fail inside the library the way a step could, each through app::RunGuarded.
 // Exits with the number of bodies whose error did not reach the report with exit code 1.
+// With an argument it ends the way an error outside every handler would, after the program's
+// start-up guards: "fault" (an access violation), "terminate" or "abort"; with "visible" after
+// it the station counts as visible and each box is appended to %TW6_BOX_LOG%.
 #include <windows.h>
 
+#include <cstdio>
+#include <cstdlib>
+#include <cwchar>
+#include <exception>
 #include <new>
 #include <string>
 #include <vector>
@@ -20,9 +27,41 @@ int Mismatch(int result, const wchar_t* expected) {
   return ok ? 0 : 1;
 }
 
+bool Visible(DWORD& flags) {
+  flags = WSF_VISIBLE;
+  return true;
+}
+
+bool Invisible(DWORD& flags) {
+  flags = 0;
+  return true;
+}
+
+int WINAPI LogBox(HWND, LPCWSTR text, LPCWSTR caption, UINT) {
+  wchar_t log[MAX_PATH];
+  if (::GetEnvironmentVariableW(L"TW6_BOX_LOG", log, MAX_PATH) == 0) return 0;
+  if (FILE* file = ::_wfopen(log, L"ab")) {
+    std::fprintf(file, "%ls|%ls\n", caption, text);
+    std::fclose(file);
+  }
+  return IDOK;
+}
+
+int EndOutsideEveryHandler(const wchar_t* how, bool visible) {
+  app::TestErrorBoxSeams().stationFlags = visible ? Visible : Invisible;
+  app::TestErrorBoxSeams().messageBox = LogBox;
+  app::QuietSystemErrorBoxes();
+  app::ReportUnhandledFaults();
+  if (std::wcscmp(how, L"fault") == 0) *static_cast<volatile int*>(nullptr) = 1;
+  if (std::wcscmp(how, L"terminate") == 0) std::terminate();
+  if (std::wcscmp(how, L"abort") == 0) std::abort();
+  return 0;
+}
+
 }  // namespace
 
-int wmain() {
+int wmain(int argc, wchar_t** argv) {
+  if (argc > 1) return EndOutsideEveryHandler(argv[1], argc > 2);
   int failures = 0;
   failures += Mismatch(app::RunGuarded(
                            [] {

@@ -17,9 +17,13 @@ bool DebugLuid(LUID& luid) { return ::LookupPrivilegeValueW(nullptr, SE_DEBUG_NA
 bool DebugPrivilegeEnabled() {
   win::UniqueKernelHandle token;
   LUID luid;
-  if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, token.put()) || !DebugLuid(luid)) {
+  // The thread's own token where it impersonates, else the process's: what its opens are
+  // checked with.
+  if (!::OpenThreadToken(::GetCurrentThread(), TOKEN_QUERY, TRUE, token.put()) &&
+      !::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, token.put())) {
     return false;
   }
+  if (!DebugLuid(luid)) return false;
   DWORD size = 0;
   ::GetTokenInformation(token.get(), TokenPrivileges, nullptr, 0, &size);
   if (size == 0) return false;

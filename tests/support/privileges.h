@@ -4,7 +4,8 @@
 
 namespace testenv {
 
-// Whether SeDebugPrivilege is enabled in this process's token, as GetTokenInformation reports.
+// Whether SeDebugPrivilege is enabled in the calling thread's token (the process's when the
+// thread impersonates no one), as GetTokenInformation reports.
 bool DebugPrivilegeEnabled();
 
 // Enables or disables it in this process's token; false when the token could not be adjusted.

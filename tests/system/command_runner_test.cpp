@@ -47,6 +47,20 @@ TEST_F(CommandRunnerTest, ReturnsTheChildsExitCodeUnchanged) {
                           folder.path() + L"\r\n");
 }
 
+// A program in a drive's root has "C:" as its folder, which alone would mean the drive's current
+// folder (the system folder, where the program moves at start); its children start in the root.
+TEST_F(CommandRunnerTest, ADriveAloneGivesTheChildItsRoot) {
+  wchar_t saved[MAX_PATH], system[MAX_PATH];
+  ASSERT_GT(::GetCurrentDirectoryW(MAX_PATH, saved), 0u);
+  ASSERT_GT(::GetSystemDirectoryW(system, MAX_PATH), 0u);
+  ASSERT_TRUE(::SetCurrentDirectoryW(system));
+  const std::wstring drive(system, 2);
+  const int exitCode = apptools2::RunCommandAndWait(L"sc.exe", drive, SW_HIDE);
+  ::SetCurrentDirectoryW(saved);
+  EXPECT_EQ(exitCode, 0);
+  EXPECT_EQ(Logged(), L"sc.exe|" + drive + L"\\\r\n");
+}
+
 // Only sc commands run, and only the system's tool: anything else is refused unstarted.
 TEST_F(CommandRunnerTest, OtherCommandsAndAMissingFolderGiveMinusOneAndStartNothing) {
   for (const std::wstring& command : std::vector<std::wstring>{

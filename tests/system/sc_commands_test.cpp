@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "driver/Treiber_IFS.h"
+#include "env/apptools2.h"
 #include "support/services.h"
 #include "support/test_env.h"
 #include "win/unique_handle.h"
@@ -16,7 +18,7 @@
 namespace {
 
 struct Step {
-  const wchar_t* command;  // "{S}" stands for the test's service; "hold" opens a handle to it
+  const wchar_t* command;  // "create" stands for the driver's create line; "hold" opens a handle
   int expected;
 };
 
@@ -25,24 +27,26 @@ struct ScriptCase {
   std::vector<Step> steps;
 };
 
-// A create names the scripted test service as its binary.
-std::wstring WithService(std::wstring text, const std::wstring& service) {
-  for (size_t at; (at = text.find(L"{S}")) != std::wstring::npos;) text.replace(at, 3, service);
-  if (text.find(L"create") != std::wstring::npos) {
-    text += L" binPath= \"" + testenv::BuiltProgram(L"tw6-test-service.exe") + L"\"";
-  }
-  return text;
-}
-
+// The driver service of a program in a scratch folder; the lines are the program's own.
 class ScCommandsTest : public ::testing::Test {
  protected:
-  void SetUp() override { testenv::DeleteTestService(service); }
+  void SetUp() override {
+    savedFolder = apptools2::ProgramFolder;
+    apptools2::ProgramFolder = folder.path();
+    testenv::DeleteTestService(L"TW5IFS");
+  }
   void TearDown() override {
     held.reset();
-    testenv::DeleteTestService(service);
+    testenv::DeleteTestService(L"TW5IFS");
+    apptools2::ProgramFolder = savedFolder;
   }
-  std::wstring service = L"TW6ScCmd" + std::to_wstring(::GetCurrentProcessId());
-  std::wstring binary = testenv::BuiltProgram(L"tw6-test-service.exe");
+  std::wstring Line(const std::wstring& step) const {
+    return step == L"create"
+               ? Treiber_IFS::CreateCommandLine(folder.path(), apptools2::Is64BitWindows)
+               : step;
+  }
+  testenv::ScratchFolder folder{L"sc commands"};
+  std::wstring savedFolder;
   win::UniqueServiceHandle manager{::OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT)};
   win::UniqueServiceHandle held;
 };
@@ -51,9 +55,9 @@ class ScScriptTest : public ScCommandsTest, public ::testing::WithParamInterface
 
 TEST_P(ScScriptTest, ExitsWithTheWin32ErrorOfTheFailingCall) {
   for (const Step& step : GetParam().steps) {
-    const std::wstring command = WithService(step.command, service);
+    const std::wstring command = Line(step.command);
     if (command == L"hold") {
-      held.reset(::OpenServiceW(manager.get(), service.c_str(), SERVICE_QUERY_STATUS));
+      held.reset(::OpenServiceW(manager.get(), L"TW5IFS", SERVICE_QUERY_STATUS));
       ASSERT_TRUE(held);
       continue;
     }
@@ -64,32 +68,39 @@ TEST_P(ScScriptTest, ExitsWithTheWin32ErrorOfTheFailingCall) {
 
 INSTANTIATE_TEST_SUITE_P(
     Codes, ScScriptTest,
-    ::testing::Values(
-        ScriptCase{"CreateTwice", {{L"sc create {S}", 0}, {L"sc.exe create {S}", 1073}}},
-        ScriptCase{"StopOfAStoppedService", {{L"sc create {S}", 0}, {L"sc.exe stop {S}", 1062}}},
-        ScriptCase{"StartTwice",
-                   {{L"sc create {S}", 0}, {L"sc start {S}", 0}, {L"SC START {S}", 1056}}},
-        ScriptCase{"MissingService",
-                   {{L"sc delete {S}", 1060}, {L"sc.exe stop {S}", 1060}, {L"sc start {S}", 1060}}},
-        ScriptCase{"DeleteWhileOpenThenAgain",
-                   {{L"sc create {S}", 0},
-                    {L"hold", 0},
-                    {L"sc delete {S}", 0},
-                    {L"sc delete {S}", 1072}}}),
+    ::testing::Values(ScriptCase{"CreateTwice", {{L"create", 0}, {L"create", 1073}}},
+                      ScriptCase{"StopOfAStoppedService",
+                                 {{L"create", 0}, {L"sc.exe stop TW5IFS", 1062}}},
+                      ScriptCase{"MissingService",
+                                 {{L"sc.exe delete TW5IFS", 1060},
+                                  {L"sc.exe stop TW5IFS", 1060},
+                                  {L"sc.exe start TW5IFS", 1060},
+                                  {L"sc delete KorvaS", 1060}}},
+                      ScriptCase{"DeleteWhileOpenThenAgain",
+                                 {{L"create", 0},
+                                  {L"hold", 0},
+                                  {L"sc.exe delete TW5IFS", 0},
+                                  {L"sc.exe delete TW5IFS", 1072}}}),
     [](const ::testing::TestParamInfo<ScriptCase>& info) { return std::string(info.param.name); });
 
-TEST_F(ScCommandsTest, FormsItDoesNotKnowAreMinusOneAndLeaveNothing) {
-  const std::wstring path = L" binPath= \"" + binary + L"\"";
+// Only the lines the program builds are carried out: another service, another binary, another
+// form or spelling of the same line gives -1 and leaves nothing.
+TEST_F(ScCommandsTest, EveryOtherLineIsMinusOneAndLeavesNothing) {
+  const std::wstring create = Line(L"create");
+  const std::wstring elsewhere =
+      Treiber_IFS::CreateCommandLine(folder.path() + L"\\other", apptools2::Is64BitWindows);
+  const std::wstring otherFile =
+      Treiber_IFS::CreateCommandLine(folder.path(), !apptools2::Is64BitWindows);
+  std::wstring ownType = create;
+  ownType.replace(ownType.find(L"filesys"), 7, L"own");
   for (const std::wstring& command : std::vector<std::wstring>{
-           L"sc create " + service + path + L" type= bogus",
-           L"sc create " + service + path + L" error= normal",
-           L"sc create " + service + path + L" start=",
-           L"sc create " + service + L" binPath=" + binary, L"sc create " + service,
-           L"sc query " + service, L"sc " + service, L"sc stop " + service + L" extra",
-           L"\\\\server create " + service + path, L"net create " + service + path}) {
+           elsewhere, otherFile, ownType, L"sc" + create.substr(6), create + L" extra",
+           L"SC.EXE start TW5IFS", L"sc.exe START TW5IFS", L"sc.exe start  TW5IFS",
+           L"sc.exe start TW5IFS ", L"sc.exe start KorvaS", L"sc delete TW6ScCmd",
+           L"sc query TW5IFS", L"sc.exe stop TW5IFS extra", L"net start TW5IFS"}) {
     EXPECT_EQ(apptools2::RunScCommand(command), -1) << std::string(command.begin(), command.end());
   }
-  EXPECT_FALSE(testenv::ServiceExists(service));
+  EXPECT_FALSE(testenv::ServiceExists(L"TW5IFS"));
 }
 
 TEST(ScArgumentsTest, SplitsAsTheCRuntimeDoes) {
