@@ -11,6 +11,7 @@
 #include "env/apptools2.h"
 #include "process/lookup.h"
 #include "support/child_process.h"
+#include "support/services.h"
 #include "support/test_env.h"
 
 namespace {
@@ -176,8 +177,9 @@ TEST_P(ToolSearchTest, OnlyTheSystemsToolRunsNeverAPlantedOne) {
   const std::wstring path = L"relative;\"" + onPath + L"\";" + onPath + L";.;" + L"current";
   ::SetEnvironmentVariableW(L"PATH", path.c_str());
 
-  const std::wstring service = L"tw6-no-such-service-" + std::to_wstring(::GetCurrentProcessId());
-  const int code = apptools2::RunCommandAndWait(L"sc.exe delete " + service, current, SW_HIDE);
+  // One of the program's own lines, the only kind the own path carries out.
+  testenv::DeleteTestService(L"TW5IFS");
+  const int code = apptools2::RunCommandAndWait(L"sc.exe delete TW5IFS", current, SW_HIDE);
   EXPECT_EQ(code, c.expected);
   const std::wstring ran = c.inSystem ? folder / L"search system\\sc.exe\n" : L"";
   EXPECT_EQ(testenv::ReadFileText(self), std::string(ran.begin(), ran.end()));
