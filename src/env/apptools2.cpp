@@ -62,7 +62,7 @@ DWORD WindowsMajorVersion() { return WindowsVersion() >> 8; }
 DWORD WindowsVersion() {
   OSVERSIONINFOW info = {};
   info.dwOSVersionInfoSize = sizeof(info);
-  // GetVersionExW only where ntdll has no RtlGetVersion (2000), which has no compatibility layer.
+  // GetVersionExW answers what a compatibility layer says: only where ntdll lacks the entry (2000).
   const auto rtlGetVersion = win::Entries().rtlGetVersion;
   const bool known = rtlGetVersion ? rtlGetVersion(&info) == 0 : ::GetVersionExW(&info) != FALSE;
   return known ? (info.dwMajorVersion << 8 | (info.dwMinorVersion & 0xFF)) : 0;
