@@ -7,6 +7,7 @@
 
 #include "disk/native_dir.h"
 #include "win/entry_points.h"
+#include "win/unique_handle.h"
 
 namespace disk {
 
@@ -81,11 +82,29 @@ constexpr native::Purpose TopPurpose(Pass pass) {
   return RemovesTop(pass) ? native::Purpose::Remove : native::Purpose::List;
 }
 
+// What the caller and a pass's thread share: the last to let go deletes it.
+struct Watched {
+  volatile LONG steps = 0;    // entries taken up so far
+  volatile LONG stopped = 0;  // the caller has moved on: the thread touches nothing more
+  volatile LONG references = 2;
+  void Release() {
+    if (::InterlockedDecrement(&references) == 0) delete this;
+  }
+};
+
 struct Walk {
   Pass pass;
   std::wstring_view mask = L"*.*";
   std::vector<std::wstring>* list = nullptr;
+  Watched* watched = nullptr;
 };
+
+// Counts a step for the watcher; false once the walk must stop where it is.
+bool Going(const Walk& walk) {
+  if (!walk.watched) return true;
+  ::InterlockedIncrement(&walk.watched->steps);
+  return walk.watched->stopped == 0;
+}
 
 // One open folder of the walk; its reader keeps the place of the folder's listing while a
 // subfolder is walked.
@@ -99,7 +118,7 @@ struct Frame {
 void VisitFiles(Frame& frame, const Walk& walk, const std::wstring& path,
                 native::Deleter& deleter) {
   native::Entry entry;
-  while (frame.reader.Next(frame.handle.get(), entry)) {
+  while (Going(walk) && frame.reader.Next(frame.handle.get(), entry)) {
     if (entry.IsFolder() || !MatchesMask(entry.name, walk.mask)) continue;
     if (walk.pass == Pass::ListFiles) {
       walk.list->push_back(path + entry.name);
@@ -129,6 +148,7 @@ void WalkTree(win::UniqueFileHandle top, std::wstring_view topPath, const Walk& 
   stack.push_back(Frame{std::move(top), {}, path.size()});
   if (VisitsFiles(walk.pass)) VisitFiles(stack.back(), walk, path, deleter);
   while (!stack.empty()) {
+    if (!Going(walk)) return;
     native::Entry entry;
     const HANDLE folder = stack.back().handle.get();
     if (!stack.back().reader.Next(folder, entry)) {
@@ -164,14 +184,72 @@ void WalkFrom(std::wstring_view folder, int checkedLevels, const Walk& walk) {
   WalkTree(OpenTop(folder, checkedLevels, TopPurpose(walk.pass)), folder, walk);
 }
 
+// A step on one entry of a local folder takes milliseconds; one that makes no progress for this
+// long waits for an oplock holder to acknowledge a break.
+constexpr DWORD kStepBoundMs = 2000;
+// So many such waits in one pass and the pass is left where it is: held entries cannot stretch
+// the run by more than this many bounds a pass.
+constexpr int kMaxStuckBounds = 3;
+
+// The thread's own copies: it may outlive the caller's wait.
+struct PassOnThread {
+  std::wstring folder;
+  int checkedLevels;
+  Walk walk;
+};
+
+DWORD WINAPI WalkOnThread(void* parameter) {
+  auto* pass = static_cast<PassOnThread*>(parameter);
+  // Nothing may escape a thread: it would end the process in std::terminate.
+  try {
+    WalkFrom(pass->folder, pass->checkedLevels, pass->walk);
+  } catch (...) {
+  }
+  pass->walk.watched->Release();
+  delete pass;
+  return 0;
+}
+
+// A pass that deletes runs on a thread of its own, so that no call that waits for another
+// process (a delete disposition that breaks an oplock granted after the open) holds up the run:
+// a step that stalls for a bound is cancelled, and the walk goes on without that entry. Where it
+// cannot be cancelled, the pass is left to its thread after kMaxStuckBounds bounds.
+void WatchedWalkFrom(std::wstring_view folder, int checkedLevels, Walk walk) {
+  auto* watched = new Watched;
+  walk.watched = watched;
+  auto* pass = new PassOnThread{std::wstring(folder), checkedLevels, walk};
+  DWORD id = 0;
+  const win::UniqueKernelHandle thread(::CreateThread(nullptr, 0, WalkOnThread, pass, 0, &id));
+  if (!thread) {
+    delete pass;
+    delete watched;
+    walk.watched = nullptr;
+    WalkFrom(folder, checkedLevels, walk);
+    return;
+  }
+  LONG seen = watched->steps;
+  int stuck = 0;
+  while (::WaitForSingleObject(thread.get(), kStepBoundMs) == WAIT_TIMEOUT) {
+    const LONG steps = watched->steps;
+    if (steps != seen) {
+      seen = steps;
+      continue;
+    }
+    if (++stuck >= kMaxStuckBounds) break;
+    if (const auto cancel = win::Entries().cancelSynchronousIo) cancel(thread.get());
+  }
+  ::InterlockedExchange(&watched->stopped, 1);
+  watched->Release();
+}
+
 }  // namespace
 
 void DeleteFilesInTree(std::wstring_view folder, int checkedLevels) {
-  WalkFrom(folder, checkedLevels, Walk{Pass::FilesAndSubfolders});
+  WatchedWalkFrom(folder, checkedLevels, Walk{Pass::FilesAndSubfolders});
 }
 
 void RemoveFolderTree(std::wstring_view folder, int checkedLevels) {
-  WalkFrom(folder, checkedLevels, Walk{Pass::FolderTree});
+  WatchedWalkFrom(folder, checkedLevels, Walk{Pass::FolderTree});
 }
 
 void ListFilesInTree(std::wstring_view folder, std::wstring_view mask,
