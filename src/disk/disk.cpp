@@ -252,13 +252,15 @@ void RemoveFolderTree(std::wstring_view folder, int checkedLevels) {
   WatchedWalkFrom(folder, checkedLevels, Walk{Pass::FolderTree});
 }
 
+// Not on a thread: it only opens and lists, which never wait for a holder, and the caller's
+// list must not be written after the caller has moved on.
 void ListFilesInTree(std::wstring_view folder, std::wstring_view mask,
                      std::vector<std::wstring>& list) {
   WalkFrom(folder, 1, Walk{Pass::ListFiles, mask, &list});
 }
 
 void RemoveSubfoldersInTree(std::wstring_view folder, int depth) {
-  WalkFrom(folder, 1, Walk{depth > 0 ? Pass::FolderTree : Pass::Subfolders});
+  WatchedWalkFrom(folder, 1, Walk{depth > 0 ? Pass::FolderTree : Pass::Subfolders});
 }
 
 void SetMaxWalkDepth(int levels) { maxWalkDepth = levels; }
