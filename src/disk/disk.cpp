@@ -185,10 +185,10 @@ void WalkFrom(std::wstring_view folder, int checkedLevels, const Walk& walk) {
 }
 
 // A step on one entry of a local folder takes milliseconds; one that makes no progress for this
-// long waits for an oplock holder to acknowledge a break.
+// long may be waiting for an oplock holder to acknowledge a break.
 constexpr DWORD kStepBoundMs = 2000;
-// So many such waits in one pass and the pass is left where it is: held entries cannot stretch
-// the run by more than this many bounds a pass.
+// So many waiting steps in one pass and the pass is left where it is, so that held entries
+// cannot stretch the run by more than this many bounds a pass.
 constexpr int kMaxStuckBounds = 3;
 
 // The thread's own copies: it may outlive the caller's wait.
@@ -212,8 +212,9 @@ DWORD WINAPI WalkOnThread(void* parameter) {
 
 // A pass that deletes runs on a thread of its own, so that no call that waits for another
 // process (a delete disposition that breaks an oplock granted after the open) holds up the run:
-// a step that stalls for a bound is cancelled, and the walk goes on without that entry. Where it
-// cannot be cancelled, the pass is left to its thread after kMaxStuckBounds bounds.
+// the call of a step that stalls for a bound is cancelled, and the walk goes on without that
+// entry. Without the cancel (before Vista), or where the wait ignores it, the pass is left to its
+// thread after kMaxStuckBounds such bounds.
 void WatchedWalkFrom(std::wstring_view folder, int checkedLevels, Walk walk) {
   auto* watched = new Watched;
   walk.watched = watched;
@@ -235,8 +236,11 @@ void WatchedWalkFrom(std::wstring_view folder, int checkedLevels, Walk walk) {
       seen = steps;
       continue;
     }
+    // A step that is only slow has no call to cancel, and goes on; one that waits in a call
+    // has that call cancelled and counts.
+    const auto cancel = win::Entries().cancelSynchronousIo;
+    if (cancel && !cancel(thread.get()) && ::GetLastError() == ERROR_NOT_FOUND) continue;
     if (++stuck >= kMaxStuckBounds) break;
-    if (const auto cancel = win::Entries().cancelSynchronousIo) cancel(thread.get());
   }
   ::InterlockedExchange(&watched->stopped, 1);
   watched->Release();

@@ -110,7 +110,9 @@ INSTANTIATE_TEST_SUITE_P(
                       HeldCase{"Top", L"Data", 2, {}}),
     [](const ::testing::TestParamInfo<HeldCase>& info) { return std::string(info.param.label); });
 
-// The deletion of held.txt waits until the read is cancelled or the pipe's writer closes.
+// The deletion of held.txt waits until the read is cancelled or ends: a byte written ends it as
+// the holder's acknowledgement would, and the deletion goes on; the writer's closing ends it as
+// a failed call.
 struct WaitingDeletion {
   win::NtOpenFileFn realOpen = nullptr;
   win::NtFileInformationFn realSet = nullptr;
@@ -142,24 +144,41 @@ LONG NTAPI DeleteWaiting(HANDLE handle, void* io, void* information, ULONG lengt
   ::InterlockedExchange(&waiting.waiting, 1);
   char byte;
   DWORD read = 0;
-  if (!::ReadFile(waiting.reader, &byte, 1, &read, nullptr) &&
-      ::GetLastError() == ERROR_OPERATION_ABORTED) {
+  const BOOL acknowledged = ::ReadFile(waiting.reader, &byte, 1, &read, nullptr);
+  if (!acknowledged && ::GetLastError() == ERROR_OPERATION_ABORTED) {
     ::InterlockedExchange(&waiting.cancelled, 1);
   }
   ::InterlockedExchange(&waiting.waiting, 0);
-  return kStatusCancelled;
+  return acknowledged ? waiting.realSet(handle, io, information, length, infoClass)
+                      : kStatusCancelled;
 }
 
-// A cancel that finds nothing it can end, as for a wait that cannot be cancelled.
-BOOL WINAPI CancelNothing(HANDLE) {
+// A cancel that a wait ignores: it finds the call, which goes on waiting.
+BOOL WINAPI CancelIgnored(HANDLE) {
   ::InterlockedIncrement(&waiting.cancelCalls);
+  return TRUE;
+}
+
+// A step that is only slow has no call to cancel; it ends once the watcher has seen it stall
+// for one bound more than a waiting step may.
+BOOL WINAPI CancelFindsNothing(HANDLE) {
+  if (::InterlockedIncrement(&waiting.cancelCalls) == 4) {
+    DWORD written = 0;
+    ::WriteFile(waiting.writer, "a", 1, &written, nullptr);
+  }
   ::SetLastError(ERROR_NOT_FOUND);
   return FALSE;
 }
 
-enum class CancelEntry { Real, Missing, Fails };
+struct WaitCase {
+  const char* label;
+  bool keepCancel;                         // the system's CancelSynchronousIo
+  BOOL(WINAPI* cancel)(HANDLE) = nullptr;  // else this one
+  bool passLeft = false;                   // the file pass returns with the deletion still waiting
+  LONG cancelCalls = -1;                   // of the stand-in
+};
 
-class WaitingDeletionTest : public ::testing::TestWithParam<CancelEntry> {
+class WaitingDeletionTest : public ::testing::TestWithParam<WaitCase> {
  protected:
   void SetUp() override {
     waiting = WaitingDeletion{win::Entries().ntOpenFile, win::Entries().ntSetInformationFile};
@@ -175,54 +194,58 @@ class WaitingDeletionTest : public ::testing::TestWithParam<CancelEntry> {
   }
 };
 
-// Where the wait can be cancelled, only the held file stays, with the top that holds it. Where
-// it cannot, the pass is left to its thread, still waiting, and the run goes on with the next
-// pass: the held file stays either way.
-TEST_P(WaitingDeletionTest, TheRunGoesOnAndTheHeldFileStays) {
+// A cancelled wait leaves only the held file, with the top that holds it. A wait that cannot be
+// cancelled leaves its pass to its thread, still waiting, and the run goes on with the next
+// pass. A step that is only slow is waited for, and everything goes.
+TEST_P(WaitingDeletionTest, TheRunGoesOnAndOnlyAHeldFileStays) {
+  const WaitCase& param = GetParam();
   testenv::ScratchFolder scratch(L"held deletion");
   const std::wstring top = scratch / L"Data";
   disktest::MakeTree(
       top, {{L"a.txt"}, {L"held.txt"}, {L"c.txt"}, {L"empty\\"}, {L"sub\\"}, {L"sub\\b.txt"}});
-  bool waitedAtFilePass = false;
+  bool waitingAfterFilePass = false;
   {
     ScopedSeams<win::EntryPoints> e(win::Entries());
     e->ntOpenFile = &OpenRecordingHeld;
     e->ntSetInformationFile = &DeleteWaiting;
-    if (GetParam() == CancelEntry::Missing) e->cancelSynchronousIo = nullptr;
-    if (GetParam() == CancelEntry::Fails) e->cancelSynchronousIo = &CancelNothing;
+    if (param.cancel) {
+      e->cancelSynchronousIo = param.cancel;
+    } else if (!param.keepCancel) {
+      e->cancelSynchronousIo = nullptr;
+    }
     disk::DeleteFilesInTree(top + L"\\");
-    waitedAtFilePass = waiting.waiting != 0;
+    waitingAfterFilePass = waiting.waiting != 0;
     disk::RemoveFolderTree(top + L"\\");
-    // The abandoned pass's thread is released before the entries are put back.
+    // A thread left waiting is released before the entries are put back.
     ::CloseHandle(waiting.writer);
     waiting.writer = nullptr;
     ASSERT_NE(waiting.waiter, nullptr);
     ASSERT_EQ(::WaitForSingleObject(waiting.waiter, INFINITE), WAIT_OBJECT_0);
   }
-  EXPECT_TRUE(PathExists(top + L"\\held.txt"));
+  EXPECT_EQ(waitingAfterFilePass, param.passLeft);
+  EXPECT_EQ(waiting.cancelled, param.keepCancel ? 1 : 0);
+  if (param.cancelCalls >= 0) {
+    EXPECT_EQ(waiting.cancelCalls, param.cancelCalls);
+  }
   EXPECT_FALSE(PathExists(top + L"\\empty"));
-  if (GetParam() == CancelEntry::Real) {
-    EXPECT_EQ(waiting.cancelled, 1);
-    EXPECT_FALSE(waitedAtFilePass);
+  if (param.cancel == &CancelFindsNothing) {
+    EXPECT_FALSE(PathExists(top));
+  } else {
+    EXPECT_TRUE(PathExists(top + L"\\held.txt"));
+  }
+  if (!param.passLeft) {
     EXPECT_FALSE(PathExists(top + L"\\a.txt"));
     EXPECT_FALSE(PathExists(top + L"\\c.txt"));
     EXPECT_FALSE(PathExists(top + L"\\sub"));
-  } else {
-    EXPECT_EQ(waiting.cancelled, 0);
-    EXPECT_TRUE(waitedAtFilePass);
-  }
-  if (GetParam() == CancelEntry::Fails) {
-    EXPECT_EQ(waiting.cancelCalls, 2);
   }
 }
 
-const char* const kCancelNames[] = {"Real", "Missing", "Fails"};
-
-INSTANTIATE_TEST_SUITE_P(Cancel, WaitingDeletionTest,
-                         ::testing::Values(CancelEntry::Real, CancelEntry::Missing,
-                                           CancelEntry::Fails),
-                         [](const ::testing::TestParamInfo<CancelEntry>& info) {
-                           return std::string(kCancelNames[info.index]);
-                         });
+INSTANTIATE_TEST_SUITE_P(
+    Cancel, WaitingDeletionTest,
+    ::testing::Values(WaitCase{"Cancelled", true},
+                      WaitCase{"Missing", false, nullptr, true},  // before Vista
+                      WaitCase{"Ignored", false, &CancelIgnored, true, 3},
+                      WaitCase{"OnlySlow", false, &CancelFindsNothing, false, 4}),
+    [](const ::testing::TestParamInfo<WaitCase>& info) { return std::string(info.param.label); });
 
 }  // namespace
