@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <new>
 #include <string>
 #include <vector>
 
@@ -87,6 +88,7 @@ struct Watched {
   volatile LONG steps = 0;    // entries taken up so far
   volatile LONG stopped = 0;  // the caller has moved on: the thread touches nothing more
   volatile LONG references = 2;
+  volatile LONG threw = 0;  // something escaped the walk: the caller raises it again
   void Release() {
     if (::InterlockedDecrement(&references) == 0) delete this;
   }
@@ -200,10 +202,12 @@ struct PassOnThread {
 
 DWORD WINAPI WalkOnThread(void* parameter) {
   auto* pass = static_cast<PassOnThread*>(parameter);
-  // Nothing may escape a thread: it would end the process in std::terminate.
+  // Nothing may escape a thread: it would end the process in std::terminate. What the walk can
+  // raise is running out of memory, which the caller raises again on its own thread.
   try {
     WalkFrom(pass->folder, pass->checkedLevels, pass->walk);
   } catch (...) {
+    pass->walk.watched->threw = 1;
   }
   pass->walk.watched->Release();
   delete pass;
@@ -230,7 +234,8 @@ void WatchedWalkFrom(std::wstring_view folder, int checkedLevels, Walk walk) {
   }
   LONG seen = watched->steps;
   int stuck = 0;
-  while (::WaitForSingleObject(thread.get(), kStepBoundMs) == WAIT_TIMEOUT) {
+  DWORD wait;
+  while ((wait = ::WaitForSingleObject(thread.get(), kStepBoundMs)) == WAIT_TIMEOUT) {
     const LONG steps = watched->steps;
     if (steps != seen) {
       seen = steps;
@@ -243,7 +248,9 @@ void WatchedWalkFrom(std::wstring_view folder, int checkedLevels, Walk walk) {
     if (++stuck >= kMaxStuckBounds) break;
   }
   ::InterlockedExchange(&watched->stopped, 1);
+  const bool threw = wait == WAIT_OBJECT_0 && watched->threw;
   watched->Release();
+  if (threw) throw std::bad_alloc();
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -247,5 +248,20 @@ INSTANTIATE_TEST_SUITE_P(
                       WaitCase{"Ignored", false, &CancelIgnored, true, 3},
                       WaitCase{"OnlySlow", false, &CancelFindsNothing, false, 4}),
     [](const ::testing::TestParamInfo<WaitCase>& info) { return std::string(info.param.label); });
+
+// Running out of memory on a pass's thread would end the process there; it is raised on the
+// caller's thread, as the walk raised it before it had a thread of its own.
+void RunOutOfMemory(const std::wstring&, const std::wstring&) { throw std::bad_alloc(); }
+
+TEST(WatchedPassTest, WhatEscapesThePassIsRaisedOnTheCallersThread) {
+  testenv::ScratchFolder scratch(L"escape");
+  const std::wstring top = scratch / L"Data";
+  disktest::MakeTree(top, {{L"sub\\"}, {L"sub\\a.txt"}});
+  disk::SetListedFolderHook(&RunOutOfMemory);
+  EXPECT_THROW(disk::DeleteFilesInTree(top + L"\\"), std::bad_alloc);
+  EXPECT_THROW(disk::RemoveFolderTree(top + L"\\"), std::bad_alloc);
+  disk::SetListedFolderHook(nullptr);
+  EXPECT_TRUE(PathExists(top + L"\\sub\\a.txt"));
+}
 
 }  // namespace
