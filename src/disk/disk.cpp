@@ -2,11 +2,13 @@
 
 #include <windows.h>
 
+#include <new>
 #include <string>
 #include <vector>
 
 #include "disk/native_dir.h"
 #include "win/entry_points.h"
+#include "win/unique_handle.h"
 
 namespace disk {
 
@@ -81,11 +83,30 @@ constexpr native::Purpose TopPurpose(Pass pass) {
   return RemovesTop(pass) ? native::Purpose::Remove : native::Purpose::List;
 }
 
+// What the caller and a pass's thread share: the last to let go deletes it.
+struct Watched {
+  volatile LONG steps = 0;    // entries taken up so far
+  volatile LONG stopped = 0;  // the caller has moved on: the thread touches nothing more
+  volatile LONG references = 2;
+  volatile LONG threw = 0;  // something escaped the walk: the caller raises it again
+  void Release() {
+    if (::InterlockedDecrement(&references) == 0) delete this;
+  }
+};
+
 struct Walk {
   Pass pass;
   std::wstring_view mask = L"*.*";
   std::vector<std::wstring>* list = nullptr;
+  Watched* watched = nullptr;
 };
+
+// Counts a step for the watcher; false once the walk must stop where it is.
+bool Going(const Walk& walk) {
+  if (!walk.watched) return true;
+  ::InterlockedIncrement(&walk.watched->steps);
+  return walk.watched->stopped == 0;
+}
 
 // One open folder of the walk; its reader keeps the place of the folder's listing while a
 // subfolder is walked.
@@ -99,7 +120,7 @@ struct Frame {
 void VisitFiles(Frame& frame, const Walk& walk, const std::wstring& path,
                 native::Deleter& deleter) {
   native::Entry entry;
-  while (frame.reader.Next(frame.handle.get(), entry)) {
+  while (Going(walk) && frame.reader.Next(frame.handle.get(), entry)) {
     if (entry.IsFolder() || !MatchesMask(entry.name, walk.mask)) continue;
     if (walk.pass == Pass::ListFiles) {
       walk.list->push_back(path + entry.name);
@@ -129,6 +150,7 @@ void WalkTree(win::UniqueFileHandle top, std::wstring_view topPath, const Walk& 
   stack.push_back(Frame{std::move(top), {}, path.size()});
   if (VisitsFiles(walk.pass)) VisitFiles(stack.back(), walk, path, deleter);
   while (!stack.empty()) {
+    if (!Going(walk)) return;
     native::Entry entry;
     const HANDLE folder = stack.back().handle.get();
     if (!stack.back().reader.Next(folder, entry)) {
@@ -164,23 +186,92 @@ void WalkFrom(std::wstring_view folder, int checkedLevels, const Walk& walk) {
   WalkTree(OpenTop(folder, checkedLevels, TopPurpose(walk.pass)), folder, walk);
 }
 
+// A step on one entry of a local folder takes milliseconds; one that makes no progress for this
+// long may be waiting for an oplock holder to acknowledge a break.
+constexpr DWORD kStepBoundMs = 2000;
+// So many waiting steps in one pass and the pass is left where it is, so that held entries
+// cannot stretch the run by more than this many bounds a pass.
+constexpr int kMaxStuckBounds = 3;
+
+// The thread's own copies: it may outlive the caller's wait.
+struct PassOnThread {
+  std::wstring folder;
+  int checkedLevels;
+  Walk walk;
+};
+
+DWORD WINAPI WalkOnThread(void* parameter) {
+  auto* pass = static_cast<PassOnThread*>(parameter);
+  // Nothing may escape a thread: it would end the process in std::terminate. What the walk can
+  // raise is running out of memory, which the caller raises again on its own thread.
+  try {
+    WalkFrom(pass->folder, pass->checkedLevels, pass->walk);
+  } catch (...) {
+    pass->walk.watched->threw = 1;
+  }
+  pass->walk.watched->Release();
+  delete pass;
+  return 0;
+}
+
+// A pass that deletes runs on a thread of its own, so that no call that waits for another
+// process (a delete disposition that breaks an oplock granted after the open) holds up the run:
+// the call of a step that stalls for a bound is cancelled, and the walk goes on without that
+// entry. Without the cancel (before Vista), or where the wait ignores it, the pass is left to its
+// thread after kMaxStuckBounds such bounds.
+void WatchedWalkFrom(std::wstring_view folder, int checkedLevels, Walk walk) {
+  auto* watched = new Watched;
+  walk.watched = watched;
+  auto* pass = new PassOnThread{std::wstring(folder), checkedLevels, walk};
+  DWORD id = 0;
+  const win::UniqueKernelHandle thread(::CreateThread(nullptr, 0, WalkOnThread, pass, 0, &id));
+  if (!thread) {
+    delete pass;
+    delete watched;
+    walk.watched = nullptr;
+    WalkFrom(folder, checkedLevels, walk);
+    return;
+  }
+  LONG seen = watched->steps;
+  int stuck = 0;
+  DWORD wait;
+  while ((wait = ::WaitForSingleObject(thread.get(), kStepBoundMs)) == WAIT_TIMEOUT) {
+    const LONG steps = watched->steps;
+    if (steps != seen) {
+      seen = steps;
+      continue;
+    }
+    // A step that is only slow has no call to cancel, and goes on; one that waits in a call
+    // has that call cancelled and counts.
+    const auto cancel = win::Entries().cancelSynchronousIo;
+    if (cancel && !cancel(thread.get()) && ::GetLastError() == ERROR_NOT_FOUND) continue;
+    if (++stuck >= kMaxStuckBounds) break;
+  }
+  ::InterlockedExchange(&watched->stopped, 1);
+  const bool threw = wait == WAIT_OBJECT_0 && watched->threw;
+  watched->Release();
+  if (threw) throw std::bad_alloc();
+}
+
 }  // namespace
 
 void DeleteFilesInTree(std::wstring_view folder, int checkedLevels) {
-  WalkFrom(folder, checkedLevels, Walk{Pass::FilesAndSubfolders});
+  WatchedWalkFrom(folder, checkedLevels, Walk{Pass::FilesAndSubfolders});
 }
 
 void RemoveFolderTree(std::wstring_view folder, int checkedLevels) {
-  WalkFrom(folder, checkedLevels, Walk{Pass::FolderTree});
+  WatchedWalkFrom(folder, checkedLevels, Walk{Pass::FolderTree});
 }
 
+// Not on a thread: it only opens and lists, which never wait for a holder, and the caller's
+// list must not be written after the caller has moved on.
 void ListFilesInTree(std::wstring_view folder, std::wstring_view mask,
                      std::vector<std::wstring>& list) {
   WalkFrom(folder, 1, Walk{Pass::ListFiles, mask, &list});
 }
 
 void RemoveSubfoldersInTree(std::wstring_view folder, int depth) {
-  WalkFrom(folder, 1, Walk{depth > 0 ? Pass::FolderTree : Pass::Subfolders});
+  WatchedWalkFrom(folder, 1, Walk{depth > 0 ? Pass::FolderTree : Pass::Subfolders});
 }
 
 void SetMaxWalkDepth(int levels) { maxWalkDepth = levels; }

@@ -14,6 +14,11 @@
 // Each folder path ends in a backslash. checkedLevels says how many folders at the end of the
 // path, the top included, are opened one by one and checked; the path above them is trusted.
 // When one of them is a link, the passes do nothing.
+//
+// No step waits for another process: an entry whose open breaks another process's oplock is
+// left as it is, with the folders above it (a held checked level leaves the whole tree), and the
+// passes that delete run on a thread of their own whose stalled call is cancelled (see
+// disk.cpp), so each returns within a few seconds of its work whatever a holder does.
 namespace disk {
 
 // Deletes every file below the folder, each folder's files when the walk reaches it (so that no

@@ -16,7 +16,11 @@ constexpr NTSTATUS kStatusInvalidInfoClass = static_cast<NTSTATUS>(0xC0000003);
 constexpr NTSTATUS kStatusInvalidParameter = static_cast<NTSTATUS>(0xC000000D);
 constexpr NTSTATUS kStatusInvalidDeviceRequest = static_cast<NTSTATUS>(0xC0000010);
 constexpr NTSTATUS kStatusNotSupported = static_cast<NTSTATUS>(0xC00000BB);
-constexpr ULONG kOpenReparsePoint = 0x00200000;  // FILE_OPEN_REPARSE_POINT
+constexpr NTSTATUS kStatusOplockBreakInProgress = 0x00000108;  // a success status
+constexpr ULONG kOpenReparsePoint = 0x00200000;                // FILE_OPEN_REPARSE_POINT
+// An open that breaks another process's oplock answers at once instead of waiting for the holder
+// to acknowledge, which he may never do.
+constexpr ULONG kCompleteIfOplocked = 0x00000100;  // FILE_COMPLETE_IF_OPLOCKED
 constexpr ULONG kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 constexpr ULONG kTagNameSurrogate = 0x20000000;
 constexpr ULONG kDispositionDelete = 0x1;          // FILE_DISPOSITION_DELETE
@@ -107,9 +111,10 @@ UNICODE_STRING Counted(const std::wstring& text) {
 }
 
 // No backup intent: the opens make the access checks that DeleteFileW and RemoveDirectoryW make,
-// even where a backup privilege is enabled.
-win::UniqueFileHandle Open(HANDLE root, const std::wstring& name, ACCESS_MASK access,
-                           ULONG options) {
+// even where a backup privilege is enabled. Empty, and held set, for an entry that another
+// process holds an oplock on: it is left as it is.
+win::UniqueFileHandle Open(HANDLE root, const std::wstring& name, ACCESS_MASK access, ULONG options,
+                           bool* held = nullptr) {
   if (!Complete() || name.size() > 32000) return {};
   UNICODE_STRING counted = Counted(name);
   OBJECT_ATTRIBUTES attributes;
@@ -118,9 +123,15 @@ win::UniqueFileHandle Open(HANDLE root, const std::wstring& name, ACCESS_MASK ac
   HANDLE handle = nullptr;
   const NTSTATUS status =
       win::Entries().ntOpenFile(&handle, access | SYNCHRONIZE, &attributes, &io, kShareAll,
-                                options | FILE_SYNCHRONOUS_IO_NONALERT);
+                                options | FILE_SYNCHRONOUS_IO_NONALERT | kCompleteIfOplocked);
   // The native calls give null, not INVALID_HANDLE_VALUE, for no handle.
-  return win::UniqueFileHandle(NT_SUCCESS(status) && handle ? handle : INVALID_HANDLE_VALUE);
+  win::UniqueFileHandle opened(NT_SUCCESS(status) && handle ? handle : INVALID_HANDLE_VALUE);
+  // The handle is live, but the next call on it would wait for the break.
+  if (status == kStatusOplockBreakInProgress) {
+    if (held) *held = true;
+    return {};
+  }
+  return opened;
 }
 
 NTSTATUS SetInformation(HANDLE handle, void* information, ULONG length, ULONG informationClass) {
@@ -284,11 +295,12 @@ win::UniqueFileHandle OpenListedFolder(HANDLE parent, const Entry& entry, Purpos
   const ACCESS_MASK list = FILE_LIST_DIRECTORY | FILE_TRAVERSE | FILE_READ_ATTRIBUTES;
   const ULONG options = FILE_DIRECTORY_FILE | kOpenReparsePoint;
   win::UniqueFileHandle folder;
+  bool held = false;
   if (purpose == Purpose::Remove) {
-    folder = Open(parent, entry.name, list | FILE_WRITE_ATTRIBUTES | DELETE, options);
+    folder = Open(parent, entry.name, list | FILE_WRITE_ATTRIBUTES | DELETE, options, &held);
   }
-  // A folder that may not be deleted can still be emptied.
-  if (!folder) folder = Open(parent, entry.name, list, options);
+  // A folder that may not be deleted can still be emptied; a held one is left whole.
+  if (!folder && !held) folder = Open(parent, entry.name, list, options);
   if (!folder || !IsListedEntry(folder.get(), entry)) return {};
   return folder;
 }

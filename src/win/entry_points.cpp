@@ -32,6 +32,8 @@ EntryPoints LookUp() {
   e.ntQueryInformationFile = FindEntry<NtFileInformationFn>(L"ntdll", "NtQueryInformationFile");
   e.ntSetInformationFile = FindEntry<NtFileInformationFn>(L"ntdll", "NtSetInformationFile");
   e.ntQueryDirectoryFile = FindEntry<NtQueryDirectoryFileFn>(L"ntdll", "NtQueryDirectoryFile");
+  e.cancelSynchronousIo =
+      FindEntry<decltype(e.cancelSynchronousIo)>(L"kernel32", "CancelSynchronousIo");
   e.ntConnectPort = FindEntry<NtConnectPortFn>(L"ntdll", "NtConnectPort");
   e.openProcessForPath = &::OpenProcess;
   e.queryStopWaitStatus = &::QueryServiceStatus;

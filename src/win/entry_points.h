@@ -43,6 +43,9 @@ struct EntryPoints {
   NtFileInformationFn ntQueryInformationFile = nullptr;
   NtFileInformationFn ntSetInformationFile = nullptr;
   NtQueryDirectoryFileFn ntQueryDirectoryFile = nullptr;
+  // Ends the folder removal's call that waits for an oplock holder (Vista; before Windows 7 no
+  // oplock whose break waits can be granted on an entry while the walk holds it open).
+  BOOL(WINAPI* cancelSynchronousIo)(HANDLE thread) = nullptr;
   // Wine has no LPC ports; tests put a stand-in receiver here.
   NtConnectPortFn ntConnectPort = nullptr;
   // Not looked up: kernel32's OpenProcess, for the process lookups' opens to read an image
