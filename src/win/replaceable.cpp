@@ -1,7 +1,6 @@
 #include "win/replaceable.h"
 
 #include <windows.h>
-#include <aclapi.h>
 
 #include <cstdint>
 #include <cstring>
@@ -174,19 +173,20 @@ bool Replaceable(const std::wstring& folder, const wchar_t* file) {
   if (file || (at && path[at - 1] == L':')) path[at++] = L'\\';
   if (file) std::memcpy(path + at, file, fileLength * sizeof(wchar_t));
   path[at + fileLength] = L'\0';
-  PSECURITY_DESCRIPTOR descriptor = nullptr;
-  const DWORD error = ::GetNamedSecurityInfoW(
-      path, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, nullptr,
-      nullptr, nullptr, nullptr, &descriptor);
-  if (error != ERROR_SUCCESS) {
+  // GetFileSecurityW, not GetNamedSecurityInfoW, which loads its provider DLL by name: from a
+  // folder a user can write, that would be his code in this elevated process.
+  // Room for the largest answer there can be: the header, an owner and a DACL of 64 KB.
+  alignas(DWORD)
+      uint8_t descriptor[sizeof(SECURITY_DESCRIPTOR_RELATIVE) + SECURITY_MAX_SID_SIZE + 0x10000];
+  DWORD needed = 0;
+  if (!::GetFileSecurityW(path, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, descriptor,
+                          sizeof(descriptor), &needed)) {
+    const DWORD error = ::GetLastError();
     return kind == ObjectKind::Folder ||
            (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND);
   }
   const std::vector<uint8_t> user = ipc::ProcessUser(::GetCurrentProcess());
-  const bool replaceable = DescriptorReplaceable(
-      descriptor, ::GetSecurityDescriptorLength(descriptor), kind, user.data(), user.size());
-  ::LocalFree(descriptor);
-  return replaceable;
+  return DescriptorReplaceable(descriptor, needed, kind, user.data(), user.size());
 }
 
 }  // namespace win

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -175,6 +176,13 @@ TEST_F(InstallTest, InstallFromAFolderWithBlanksThenAgainThenUninstall) {
 // folder is. A verb registered earlier stays as it was.
 enum class Writable { ProgramFolder, DriverFile, Logger };
 
+const char* Name(Writable writable) {
+  return writable == Writable::ProgramFolder ? "ProgramFolder"
+         : writable == Writable::DriverFile  ? "DriverFile"
+                                             : "Logger";
+}
+void PrintTo(Writable writable, std::ostream* os) { *os << Name(writable); }
+
 class ReplaceableInstallTest : public InstallTest,
                                public ::testing::WithParamInterface<Writable> {};
 
@@ -223,12 +231,7 @@ TEST_P(ReplaceableInstallTest, NothingReplaceableIsRegistered) {
 INSTANTIATE_TEST_SUITE_P(Writable, ReplaceableInstallTest,
                          ::testing::Values(Writable::ProgramFolder, Writable::DriverFile,
                                            Writable::Logger),
-                         [](const auto& info) {
-                           return std::string(info.param == Writable::ProgramFolder
-                                                  ? "ProgramFolder"
-                                              : info.param == Writable::DriverFile ? "DriverFile"
-                                                                                   : "Logger");
-                         });
+                         [](const auto& info) { return std::string(Name(info.param)); });
 
 // On a machine without the product every step fails, says so in its line, and the run ends
 // normally without touching anything else.
