@@ -75,6 +75,10 @@ const Case kCases[] = {
      L"O:BAD:AI(A;OICIID;FA;;;BA)(A;OICIID;FA;;;SY)(A;OICIID;0x1200a9;;;BU)(A;ID;0x1301bf;;;AU)"
      L"(A;OICIIOID;SDGXGWGR;;;AU)",
      true},
+    {"FolderMadeInRootOfXp", ObjectKind::Folder,
+     L"O:BAD:AI(A;OICIID;FA;;;BA)(A;OICIID;FA;;;SY)(A;OICIIOID;GA;;;CO)(A;OICIID;0x1200a9;;;BU)"
+     L"(A;CIID;0x4;;;BU)(A;CIID;0x2;;;BU)",
+     true},
     // Rights that let a standard user change or swap the object.
     {"FileWriteEveryone", ObjectKind::File, L"O:BAD:(A;;FA;;;BA)(A;;0x2;;;WD)", true},
     {"FileGenericWriteUsers", ObjectKind::File, L"O:BAD:(A;;FA;;;BA)(A;;GW;;;BU)", true},
