@@ -173,8 +173,8 @@ bool Replaceable(const std::wstring& folder, const wchar_t* file) {
   if (file || (at && path[at - 1] == L':')) path[at++] = L'\\';
   if (file) std::memcpy(path + at, file, fileLength * sizeof(wchar_t));
   path[at + fileLength] = L'\0';
-  // GetFileSecurityW, not GetNamedSecurityInfoW, which loads its provider DLL by name: from a
-  // folder a user can write, that would be his code in this elevated process.
+  // GetFileSecurityW reads the descriptor itself; GetNamedSecurityInfoW goes through a provider
+  // DLL that advapi32 loads on its first call, one module more in this elevated process.
   // Room for the largest answer there can be: the header, an owner and a DACL of 64 KB.
   alignas(DWORD)
       uint8_t descriptor[sizeof(SECURITY_DESCRIPTOR_RELATIVE) + SECURITY_MAX_SID_SIZE + 0x10000];
