@@ -15,6 +15,7 @@
 #include "system/Services.h"
 #include "system/command_runner.h"
 #include "win/entry_points.h"
+#include "win/replaceable.h"
 
 namespace app {
 
@@ -62,9 +63,20 @@ void RunUninstall() {
 }
 
 void RunInstall() {
-  Treiber_IFS::Driver_Install();
-  Treiber_IFS::Driver_Start();
-  contextmenusupport::ContextMenu_Add();
+  // Nothing a standard user could swap is registered: the driver is kernel code, and the verb
+  // runs the logger for whoever uses it, administrators too. Only the program folder itself is
+  // judged, not those above it: 2000's C:\ grants Everyone full control.
+  const std::wstring& folder = apptools2::ProgramFolder;
+  const bool folderReplaceable = win::Replaceable(folder, nullptr);
+  const bool driverReplaceable =
+      folderReplaceable ||
+      win::Replaceable(folder, Treiber_IFS::DriverFile(apptools2::Is64BitWindows));
+  const bool launcherReplaceable =
+      folderReplaceable || win::Replaceable(folder, contextmenusupport::kLauncherFile);
+  Treiber_IFS::Driver_Install(driverReplaceable);
+  Treiber_IFS::Driver_Start(driverReplaceable);
+  // A registration made earlier stays as it is; -UNINSTALL removes it.
+  if (!launcherReplaceable) contextmenusupport::ContextMenu_Add();
 }
 
 namespace {

@@ -40,18 +40,23 @@ int RunSc(std::wstring_view commandLine) {
 std::wstring CreateCommandLine(std::wstring_view programFolder, bool is64BitWindows) {
   std::wstring command = L"sc.exe create TW5IFS type= filesys start= auto binPath= \"";
   command += programFolder;
-  command += is64BitWindows ? L"\\IFS64.sys" : L"\\IFS32.sys";
+  command += L'\\';
+  command += DriverFile(is64BitWindows);
   command += L"\" DisplayName= \"";
   command += kDisplayName;
   command += L"\"";
   return command;
 }
 
-bool Driver_Install() {
+bool Driver_Install(bool fileReplaceable) {
   constexpr std::wstring_view tag = L"(TW Driver_Install) -> ";
   const std::wstring command =
       CreateCommandLine(apptools2::ProgramFolder, apptools2::Is64BitWindows);
   Log(tag, command);
+  if (fileReplaceable) {
+    LogExitCode(tag, ERROR_ACCESS_DENIED);
+    return false;
+  }
   const int exitCode = RunSc(command);
   LogExitCode(tag, exitCode);
   const bool keyExists = REG::RegistryKeyExists(HKEY_LOCAL_MACHINE, ServiceKey(kServiceName));
@@ -75,7 +80,10 @@ void Driver_WriteServiceKeys(std::wstring_view serviceName) {
   REG::RegistryWriteString(root, instance, L"Altitude", kAltitude);
 }
 
-void Driver_Start() { LogExitCode(L"(TW Driver_Start) -> ", RunSc(L"sc.exe start TW5IFS")); }
+void Driver_Start(bool fileReplaceable) {
+  LogExitCode(L"(TW Driver_Start) -> ",
+              fileReplaceable ? ERROR_ACCESS_DENIED : RunSc(L"sc.exe start TW5IFS"));
+}
 
 bool Driver_Stop() {
   const int exitCode = RunSc(L"sc.exe stop TW5IFS");

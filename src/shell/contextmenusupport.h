@@ -9,6 +9,8 @@ namespace contextmenusupport {
 
 inline constexpr std::wstring_view ContextMenuCaption = L"Install with Dravelin Tidewell 5";
 
+// The program in ProgramFolder that the verb runs.
+inline constexpr wchar_t kLauncherFile[] = L"TW6Log.exe";
 // "<programFolder>\TW6Log.exe" "%1", the path quoted so that blanks in it stay one argument.
 std::wstring LaunchCommand(std::wstring_view programFolder);
 

@@ -4,11 +4,13 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 #include <vector>
 
 #include "support/driver_service.h"
 #include "support/family.h"
+#include "support/file_security.h"
 #include "support/maint.h"
 #include "support/registry.h"
 #include "support/services.h"
@@ -168,6 +170,68 @@ TEST_F(InstallTest, InstallFromAFolderWithBlanksThenAgainThenUninstall) {
     EXPECT_TRUE(testenv::KeyExists(HKEY_CLASSES_ROOT, key, NativeView())) << Narrow(key);
   }
 }
+
+// What a standard user could replace is not registered, from a run for real: the driver when
+// its file or the program folder is writable by Everyone, the verbs when TW6Log.exe or the
+// folder is. A verb registered earlier stays as it was.
+enum class Writable { ProgramFolder, DriverFile, Logger };
+
+const char* Name(Writable writable) {
+  return writable == Writable::ProgramFolder ? "ProgramFolder"
+         : writable == Writable::DriverFile  ? "DriverFile"
+                                             : "Logger";
+}
+void PrintTo(Writable writable, std::ostream* os) { *os << Name(writable); }
+
+class ReplaceableInstallTest : public InstallTest,
+                               public ::testing::WithParamInterface<Writable> {};
+
+TEST_P(ReplaceableInstallTest, NothingReplaceableIsRegistered) {
+  testenv::ScratchFolder folder(L"replaceable install");
+  const std::wstring exe = folder / L"TW6Maint.exe";
+  ASSERT_TRUE(testenv::CopyTo(testenv::BuiltMaint(), exe));
+  const std::wstring driver = folder / testenv::ThisFamily().driverFile;
+  const std::wstring logger = folder / L"TW6Log.exe";
+  testenv::WriteFileText(driver, "driver");
+  testenv::WriteFileText(logger, "logger");
+  const Writable writable = GetParam();
+  ASSERT_TRUE(testenv::GrantEveryoneFullControl(writable == Writable::ProgramFolder ? folder.path()
+                                                : writable == Writable::DriverFile  ? driver
+                                                                                    : logger));
+  const std::wstring earlier = std::wstring(testenv::kExeVerbKey) + L"\\command";
+  ASSERT_TRUE(testenv::WriteText(HKEY_CLASSES_ROOT, earlier, L"", L"earlier", NativeView()));
+
+  const testenv::MaintRun run = testenv::RunMaint(exe, L"-INSTALL");
+  EXPECT_EQ(run.exitCode, 0u);
+  ASSERT_EQ(run.debugLines.size(), 3u);
+  EXPECT_EQ(run.debugLines[0],
+            "(TW Driver_Install) -> sc.exe create TW5IFS type= filesys start= auto binPath= \"" +
+                Narrow(driver) + "\" DisplayName= \"Dravelin Tidewell FileSystemChanges Driver\"");
+  if (writable == Writable::Logger) {
+    EXPECT_EQ(run.debugLines[1], "(TW Driver_Install) -> errorcode=0");
+    EXPECT_TRUE(testenv::ServiceExists(L"TW5IFS"));
+    ExpectServiceValues();
+  } else {
+    EXPECT_EQ(run.debugLines[1], "(TW Driver_Install) -> errorcode=5");
+    EXPECT_EQ(run.debugLines[2], "(TW Driver_Start) -> errorcode=5");
+    EXPECT_FALSE(testenv::ServiceExists(L"TW5IFS"));
+    EXPECT_FALSE(testenv::KeyExists(HKEY_LOCAL_MACHINE, testenv::kDriverServiceKey, NativeView()));
+  }
+  if (writable == Writable::DriverFile) {
+    ExpectVerbs(folder.path());
+  } else {
+    EXPECT_EQ(testenv::ReadValue(HKEY_CLASSES_ROOT, earlier, L"", NativeView()).bytes,
+              TextBytes(L"earlier"));
+    EXPECT_FALSE(
+        testenv::ReadValue(HKEY_CLASSES_ROOT, testenv::kExeVerbKey, L"", NativeView()).found);
+    EXPECT_FALSE(testenv::KeyExists(HKEY_CLASSES_ROOT, testenv::kMsiVerbKey, NativeView()));
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Writable, ReplaceableInstallTest,
+                         ::testing::Values(Writable::ProgramFolder, Writable::DriverFile,
+                                           Writable::Logger),
+                         [](const auto& info) { return std::string(Name(info.param)); });
 
 // On a machine without the product every step fails, says so in its line, and the run ends
 // normally without touching anything else.
