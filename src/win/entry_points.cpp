@@ -1,5 +1,6 @@
 #include "win/entry_points.h"
 
+#include <cwchar>
 #include <string>
 #include <string_view>
 
@@ -57,20 +58,19 @@ void LoadEntryPoints() { Entries() = LookUp(); }
 
 HMODULE LoadSystemLibrary(const wchar_t* name) {
   wchar_t path[MAX_PATH];
-  const UINT length = ::GetSystemDirectoryW(path, MAX_PATH);
-  std::wstring_view file(name);
+  UINT length = ::GetSystemDirectoryW(path, MAX_PATH);
+  const size_t file = std::wstring_view(name).size();
   // Room for the backslash, the name, ".dll" and the terminator.
-  if (length == 0 || length + 1 + file.size() + 4 >= MAX_PATH) return nullptr;
-  std::wstring full(path, length);
-  if (full.back() != L'\\') full += L'\\';
-  full.append(file.begin(), file.end());
-  full += L".dll";
+  if (length == 0 || length + 1 + file + 4 >= MAX_PATH) return nullptr;
+  if (path[length - 1] != L'\\') path[length++] = L'\\';
+  wmemcpy(path + length, name, file);
+  wmemcpy(path + length + file, L".dll", 5);
   // The module stays loaded for the process's life: the entries taken from it are kept. Where the
   // default search is narrowed to system32, its dependencies are looked for there alone; the
   // altered search path would bring back the current folder and PATH.
   constexpr DWORD kSearchSystem32 = 0x00000800;  // LOAD_LIBRARY_SEARCH_SYSTEM32
   return ::LoadLibraryExW(
-      full.c_str(), nullptr,
+      path, nullptr,
       Entries().setDefaultDllDirectories ? kSearchSystem32 : LOAD_WITH_ALTERED_SEARCH_PATH);
 }
 
