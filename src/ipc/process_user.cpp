@@ -22,10 +22,22 @@ std::vector<uint8_t> ProcessUser(HANDLE process) {
   return std::vector<uint8_t>(bytes, bytes + length);
 }
 
+std::wstring ProcessUserName(HANDLE process) {
+  std::vector<uint8_t> sid = ProcessUser(process);
+  if (sid.empty()) return std::wstring();
+  // 256 characters: the longest account name the system allows (UNLEN).
+  wchar_t name[257], domain[257];
+  DWORD nameLength = 257, domainLength = 257;
+  SID_NAME_USE use;
+  if (!::LookupAccountSidW(nullptr, sid.data(), name, &nameLength, domain, &domainLength, &use)) {
+    return std::wstring();
+  }
+  return std::wstring(name, nameLength);
+}
+
 bool RunsAsOwnUser(HANDLE process) {
   std::vector<uint8_t> own = ProcessUser(::GetCurrentProcess());
-  const auto seam = TestProcessUserSeams().otherProcessUser;
-  std::vector<uint8_t> other = seam ? seam(process) : ProcessUser(process);
+  std::vector<uint8_t> other = TestProcessUserSeams().otherProcessUser(process);
   if (own.empty() || other.empty()) return false;
   return ::EqualSid(own.data(), other.data()) != FALSE;
 }
@@ -34,5 +46,9 @@ ProcessUserSeams& TestProcessUserSeams() {
   static ProcessUserSeams seams;
   return seams;
 }
+
+std::wstring OwnUserName() { return TestProcessUserSeams().ownUserName(); }
+
+std::wstring UserNameOf(HANDLE process) { return TestProcessUserSeams().processUserName(process); }
 
 }  // namespace ipc

@@ -3,6 +3,9 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <cstring>
+
+#include "win/entry_points.h"
 
 namespace ipc {
 
@@ -24,6 +27,44 @@ bool ViewIsUsable(const void* view, size_t length, bool writing) {
     at = next;
   }
   return true;
+}
+
+ViewTouch HowToTouch(HANDLE map) {
+  const auto query = win::Entries().ntQuerySection;
+  if (!query) return ViewTouch::ThroughCalls;
+  // SECTION_BASIC_INFORMATION: base address, allocation attributes, maximum size.
+  struct {
+    void* base;
+    ULONG attributes;
+    LARGE_INTEGER size;
+  } basic = {};
+  constexpr ULONG kSectionBasicInformation = 0;
+  constexpr ULONG kSecFile = 0x800000, kSecImage = 0x1000000;
+  ULONG returned = 0;
+  if (query(map, kSectionBasicInformation, &basic, sizeof(basic), &returned) != 0) {
+    return ViewTouch::Refused;
+  }
+  return basic.attributes & (kSecFile | kSecImage) ? ViewTouch::Refused : ViewTouch::Direct;
+}
+
+bool CopyFromView(ViewTouch touch, const void* view, void* into, size_t length) {
+  if (touch == ViewTouch::Direct) {
+    std::memcpy(into, view, length);
+    return true;
+  }
+  SIZE_T done = 0;
+  return touch == ViewTouch::ThroughCalls &&
+         ::ReadProcessMemory(::GetCurrentProcess(), view, into, length, &done) && done == length;
+}
+
+bool CopyToView(ViewTouch touch, void* view, const void* from, size_t length) {
+  if (touch == ViewTouch::Direct) {
+    std::memcpy(view, from, length);
+    return true;
+  }
+  SIZE_T done = 0;
+  return touch == ViewTouch::ThroughCalls &&
+         ::WriteProcessMemory(::GetCurrentProcess(), view, from, length, &done) && done == length;
 }
 
 }  // namespace ipc
