@@ -2,9 +2,6 @@
 
 #include <windows.h>
 
-#include <algorithm>
-#include <vector>
-
 #include "ipc/deliver.h"
 #include "ipc/names.h"
 #include "ipc/process_user.h"
@@ -17,44 +14,69 @@ namespace IPCClient {
 
 namespace {
 
-struct ListedGuard {
-  uint32_t id;
-  uint64_t createTime;
-};
+// At most this many other users' guards are told: one a logged-on user, each in a session.
+constexpr int kMostOtherGuards = 8;
 
-bool IsGuardImage(std::string_view name) {
-  constexpr std::string_view kGuard = "tw6guard.exe";
-  if (name.size() != kGuard.size()) return false;
-  for (size_t i = 0; i < name.size(); ++i) {
-    const char c = name[i] >= 'A' && name[i] <= 'Z' ? static_cast<char>(name[i] + 32) : name[i];
-    if (c != kGuard[i]) return false;
-  }
-  return true;
-}
+using OnGuard = void (*)(void* context, uint32_t processId, uint64_t createTime);
 
-// The processes that the table itself lists as the guard: by the table's own name for each,
-// never by one read from a process's memory, which the process can write.
-std::vector<ListedGuard> ListedGuards() {
-  std::vector<ListedGuard> guards;
+// The table's own name for a process decides, never one read from its memory, which the process
+// can write: no path is read, and an entry whose name the table does not give is no guard.
+void ForEachListedGuard(OnGuard onGuard, void* context) {
   bool guard = false;
   process::EnumerateProcessTable(
       [&](std::string_view tableName) {
-        guard = IsGuardImage(tableName);
+        constexpr std::string_view kGuard = "tw6guard.exe";
+        guard = tableName.size() == kGuard.size();
+        // File names hold no control characters, the only other bytes that fold to these.
+        for (size_t i = 0; guard && i < kGuard.size(); ++i) {
+          guard = (tableName[i] | 0x20) == kGuard[i];
+        }
         return false;
       },
       [&](const process::ProcessTableEntry& entry) {
-        if (guard) guards.push_back({entry.id, entry.createTime});
+        if (guard) onGuard(context, entry.id, entry.createTime);
         guard = false;
       });
-  return guards;
 }
 
+struct ListedCheck {
+  HANDLE process;
+  uint32_t processId;
+  bool listed;
+};
+
 // Listed as the guard, and the very process listed: an id may have been given to another since.
-bool IsListedGuard(HANDLE process, uint32_t processId) {
-  for (const ListedGuard& listed : ListedGuards()) {
-    if (listed.id == processId) return process::IsListedProcess(process, listed.createTime);
+void CheckListed(void* context, uint32_t processId, uint64_t createTime) {
+  auto& check = *static_cast<ListedCheck*>(context);
+  if (processId == check.processId) {
+    check.listed = process::IsListedProcess(check.process, createTime);
   }
-  return false;
+}
+
+struct OtherGuards {
+  std::string own;
+  std::string channels[kMostOtherGuards];
+  int count = 0;
+};
+
+// Processes of other users and sessions grant their query right to their creators only: this
+// runs under the debug privilege, the sends do not.
+void AddGuardsChannel(void* context, uint32_t processId, uint64_t createTime) {
+  auto& guards = *static_cast<OtherGuards*>(context);
+  const win::UniqueKernelHandle process(::OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, processId));
+  if (guards.count == kMostOtherGuards || !process ||
+      !process::IsListedProcess(process.get(), createTime)) {
+    return;
+  }
+  const std::wstring user = ipc::UserNameOf(process.get());
+  if (user.empty()) return;
+  std::string& channel = guards.channels[guards.count];
+  channel = GuardChannelName(user);
+  if (channel == guards.own) return;
+  for (int i = 0; i < guards.count; ++i) {
+    if (guards.channels[i] == channel) return;
+  }
+  ++guards.count;
 }
 
 bool Send(const std::string& channel) {
@@ -64,50 +86,32 @@ bool Send(const std::string& channel) {
                                 IsGuardOfChannel);
 }
 
-// Run as LocalSystem (a deferred action of an installation), the program's own channel is one
-// that no guard owns: each other user who runs a guard is told on that user's channel, once.
-std::vector<std::string> OtherGuardChannels(const std::string& own) {
-  std::vector<std::string> channels;
-  const std::vector<ListedGuard> guards = ListedGuards();
-  if (guards.empty()) return channels;
-  // Processes of other users and sessions grant their query right to their creators only. The
-  // privilege stays for these lookups alone: the sends run as the token was.
-  const process::DebugPrivilegeScope debug;
-  for (const ListedGuard& listed : guards) {
-    const win::UniqueKernelHandle process(
-        ::OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, listed.id));
-    if (!process || !process::IsListedProcess(process.get(), listed.createTime)) continue;
-    const std::wstring user = ipc::UserNameOf(process.get());
-    if (user.empty()) continue;
-    std::string channel = GuardChannelName(user);
-    if (channel != own && std::find(channels.begin(), channels.end(), channel) == channels.end()) {
-      channels.push_back(std::move(channel));
-    }
-  }
-  return channels;
-}
-
 }  // namespace
 
 std::string GuardChannelName(std::wstring_view userName) {
   return "TW6_GuardChannel_" + ipc::NarrowUserName(userName);
 }
 
+// Run as LocalSystem (a deferred action of an installation), the program's own channel is one
+// that no guard owns: each other user who runs a guard is told on that user's channel, once.
 bool NotifyGuard() {
-  bool delivered = false;
-  try {
-    const std::string own = GuardChannelName(ipc::OwnUserName());
-    delivered = Send(own);
-    for (const std::string& channel : OtherGuardChannels(own)) {
-      if (Send(channel)) delivered = true;
-    }
-  } catch (...) {  // out of memory for a name or a list: the sends not made are not made
+  OtherGuards guards;
+  guards.own = GuardChannelName(ipc::OwnUserName());
+  bool delivered = Send(guards.own);
+  {
+    const process::DebugPrivilegeScope debug;
+    ForEachListedGuard(AddGuardsChannel, &guards);
+  }
+  for (int i = 0; i < guards.count; ++i) {
+    if (Send(guards.channels[i])) delivered = true;
   }
   return delivered;
 }
 
 bool IsGuardOfChannel(HANDLE process, uint32_t processId, std::string_view channel) {
-  if (!IsListedGuard(process, processId)) return false;
+  ListedCheck check = {process, processId, false};
+  ForEachListedGuard(CheckListed, &check);
+  if (!check.listed) return false;
   const std::wstring user = ipc::UserNameOf(process);
   return !user.empty() && GuardChannelName(user) == channel;
 }

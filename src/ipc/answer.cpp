@@ -1,7 +1,7 @@
 #include "ipc/answer.h"
 
+#include <cstring>
 #include <string>
-#include <vector>
 
 #include "ipc/named_objects.h"
 #include "ipc/names.h"
@@ -15,19 +15,20 @@ bool TIpcAnswer::SetUp(std::string_view baseName, uint32_t length) {
   Release();
   len = length;
   if (length == 0) return true;
-  map = CreateNamedMap(AnswerMapName(baseName), length);
-  if (map) {
+  // The sender makes its answer map: one of that name made before is someone else's, made as
+  // they chose (backed by a file, say), and is not touched.
+  bool existed = false;
+  map = CreateNamedMap(AnswerMapName(baseName), length, &existed);
+  if (map && !existed) {
     event1 = CreateNamedEvent(AnswerEventName(baseName, 1));
     event2 = CreateNamedEvent(AnswerEventName(baseName, 2));
     buf.reset(::MapViewOfFile(map.get(), FILE_MAP_ALL_ACCESS, 0, 0, length));
-    // A map of that name made before ours is touched only as its backing allows.
-    touch = HowToTouch(map.get());
   }
-  if (!event1 || !event2 || !ViewIsUsable(buf.get(), length, true) ||
-      !CopyToView(touch, buf.get(), std::vector<uint8_t>(length).data(), length)) {
+  if (!event1 || !event2 || !ViewIsUsable(buf.get(), length, true)) {
     Release();
     return false;
   }
+  std::memset(buf.get(), 0, length);
   return true;
 }
 
@@ -37,7 +38,6 @@ void TIpcAnswer::Release() {
   event1.reset();
   event2.reset();
   len = 0;
-  touch = ViewTouch::Refused;
 }
 
 bool WaitForEventOrEnd(HANDLE event, HANDLE process, DWORD timeoutMs, bool pumpMessages) {
@@ -75,7 +75,8 @@ bool AwaitAnswer(const TIpcAnswer& answer, HANDLE receiverProcess, void* answerB
       !WaitForEventOrEnd(answer.event2.get(), receiverProcess, timeoutMs, pumpMessages)) {
     return false;
   }
-  return CopyFromView(answer.touch, answer.buf.get(), answerBuf, answer.len);
+  std::memcpy(answerBuf, answer.buf.get(), answer.len);
+  return true;
 }
 
 }  // namespace ipc

@@ -5,7 +5,6 @@
 #include <cstdint>
 #include <string_view>
 
-#include "ipc/usable_view.h"
 #include "win/unique_handle.h"
 
 namespace ipc {
@@ -15,9 +14,8 @@ struct TIpcAnswer {
   win::UniqueKernelHandle map;
   win::UniqueMappedView buf;
   uint32_t len = 0;
-  ViewTouch touch = ViewTouch::Refused;  // how buf may be touched
-  win::UniqueKernelHandle event1;        // the receiver has taken the message up
-  win::UniqueKernelHandle event2;        // the answer is in the map
+  win::UniqueKernelHandle event1;  // the receiver has taken the message up
+  win::UniqueKernelHandle event2;  // the answer is in the map
 
   // Creates the map and both events under baseName and maps a zeroed view. With length 0
   // it only clears the record. On failure nothing is kept.

@@ -4,32 +4,38 @@
 
 namespace ipc {
 
-std::vector<uint8_t> ProcessUser(HANDLE process) {
+namespace {
+
+// TOKEN_USER and the longest SID (68 bytes); DWORD elements, since TOKEN_USER holds pointers.
+struct TokenUserBuffer {
+  DWORD words[24];
+  PSID Sid() const { return reinterpret_cast<const TOKEN_USER*>(words)->User.Sid; }
+};
+
+bool ReadTokenUser(HANDLE process, TokenUserBuffer& buffer) {
   win::UniqueKernelHandle token;
-  if (!::OpenProcessToken(process, TOKEN_QUERY, token.put())) return {};
   DWORD needed = 0;
-  ::GetTokenInformation(token.get(), TokenUser, nullptr, 0, &needed);
-  if (needed < sizeof(TOKEN_USER)) return {};
-  // DWORD elements: TOKEN_USER holds pointers and must be aligned.
-  std::vector<DWORD> buffer((needed + sizeof(DWORD) - 1) / sizeof(DWORD));
-  if (!::GetTokenInformation(token.get(), TokenUser, buffer.data(),
-                             static_cast<DWORD>(buffer.size() * sizeof(DWORD)), &needed)) {
-    return {};
-  }
-  const PSID sid = reinterpret_cast<const TOKEN_USER*>(buffer.data())->User.Sid;
-  const DWORD length = ::GetLengthSid(sid);
-  const auto* bytes = static_cast<const uint8_t*>(sid);
-  return std::vector<uint8_t>(bytes, bytes + length);
+  return ::OpenProcessToken(process, TOKEN_QUERY, token.put()) &&
+         ::GetTokenInformation(token.get(), TokenUser, buffer.words, sizeof(buffer.words), &needed);
+}
+
+}  // namespace
+
+std::vector<uint8_t> ProcessUser(HANDLE process) {
+  TokenUserBuffer buffer;
+  if (!ReadTokenUser(process, buffer)) return {};
+  const auto* bytes = static_cast<const uint8_t*>(buffer.Sid());
+  return std::vector<uint8_t>(bytes, bytes + ::GetLengthSid(buffer.Sid()));
 }
 
 std::wstring ProcessUserName(HANDLE process) {
-  std::vector<uint8_t> sid = ProcessUser(process);
-  if (sid.empty()) return std::wstring();
+  TokenUserBuffer buffer;
   // 256 characters: the longest account name the system allows (UNLEN).
   wchar_t name[257], domain[257];
   DWORD nameLength = 257, domainLength = 257;
   SID_NAME_USE use;
-  if (!::LookupAccountSidW(nullptr, sid.data(), name, &nameLength, domain, &domainLength, &use)) {
+  if (!ReadTokenUser(process, buffer) ||
+      !::LookupAccountSidW(nullptr, buffer.Sid(), name, &nameLength, domain, &domainLength, &use)) {
     return std::wstring();
   }
   return std::wstring(name, nameLength);

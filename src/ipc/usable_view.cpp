@@ -47,24 +47,17 @@ ViewTouch HowToTouch(HANDLE map) {
   return basic.attributes & (kSecFile | kSecImage) ? ViewTouch::Refused : ViewTouch::Direct;
 }
 
-bool CopyFromView(ViewTouch touch, const void* view, void* into, size_t length) {
+bool CopyAcross(ViewTouch touch, void* to, const void* from, size_t length, bool intoView) {
   if (touch == ViewTouch::Direct) {
-    std::memcpy(into, view, length);
+    std::memcpy(to, from, length);
     return true;
   }
+  const HANDLE self = ::GetCurrentProcess();
   SIZE_T done = 0;
   return touch == ViewTouch::ThroughCalls &&
-         ::ReadProcessMemory(::GetCurrentProcess(), view, into, length, &done) && done == length;
-}
-
-bool CopyToView(ViewTouch touch, void* view, const void* from, size_t length) {
-  if (touch == ViewTouch::Direct) {
-    std::memcpy(view, from, length);
-    return true;
-  }
-  SIZE_T done = 0;
-  return touch == ViewTouch::ThroughCalls &&
-         ::WriteProcessMemory(::GetCurrentProcess(), view, from, length, &done) && done == length;
+         (intoView ? ::WriteProcessMemory(self, to, from, length, &done)
+                   : ::ReadProcessMemory(self, from, to, length, &done)) &&
+         done == length;
 }
 
 }  // namespace ipc

@@ -20,7 +20,12 @@ bool ViewIsUsable(const void* view, size_t length, bool writing);
 enum class ViewTouch { Refused, Direct, ThroughCalls };
 ViewTouch HowToTouch(HANDLE map);  // the handle needs SECTION_QUERY (FILE_MAP_ALL_ACCESS has it)
 
-bool CopyFromView(ViewTouch touch, const void* view, void* into, size_t length);
-bool CopyToView(ViewTouch touch, void* view, const void* from, size_t length);
+bool CopyAcross(ViewTouch touch, void* to, const void* from, size_t length, bool intoView);
+inline bool CopyFromView(ViewTouch touch, const void* view, void* into, size_t length) {
+  return CopyAcross(touch, into, view, length, false);
+}
+inline bool CopyToView(ViewTouch touch, void* view, const void* from, size_t length) {
+  return CopyAcross(touch, view, from, length, true);
+}
 
 }  // namespace ipc
