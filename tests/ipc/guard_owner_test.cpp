@@ -172,6 +172,35 @@ INSTANTIATE_TEST_SUITE_P(
         OwnerCase{"FileBackedNoSectionQuery", L"TW6Guard.exe", false, true, false, true}),
     [](const ::testing::TestParamInfo<OwnerCase>& info) { return info.param.name; });
 
+// The answer map is the sender's to make: one of its name made first, here over a file, is
+// someone else's and is neither touched nor answered through.
+TEST_F(GuardOwnerTest, AnAnswerMapMadeFirstBySomeoneElseIsNotUsed) {
+  ForgedQueue queue(L"TW6Guard.exe", false);
+  ASSERT_TRUE(queue.ok());
+  testenv::ScratchFolder folder(L"answer squat");
+  const std::wstring path = folder / L"answer.bin";
+  testenv::WriteFileText(path, std::string(16, 'A'));
+  win::UniqueFileHandle file(::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  const std::string name = ipc::AnswerMapName(ipc::AnswerBaseName(queue.channel(), 8));
+  win::UniqueKernelHandle squat;
+  for (const std::string& tried : {ipc::WithNamespacePrefix(name), name}) {
+    if (!squat) {
+      squat.reset(::CreateFileMappingW(file.get(), nullptr, PAGE_READWRITE, 0, 0,
+                                       ipc::Widen(tried).c_str()));
+    }
+  }
+  ASSERT_TRUE(squat);
+  char answer[4] = {'x', 'x', 'x', 'x'};
+  EXPECT_FALSE(
+      ipc::DeliverBy(ipc::Carrier::Pipe, queue.channel(), "ping", 4, answer, 4, 1000, false));
+  EXPECT_TRUE(queue.ReadPipe().empty());
+  EXPECT_EQ(std::string(answer, 4), "xxxx");
+  squat.reset();
+  file.reset();
+  EXPECT_EQ(testenv::ReadFileText(path), std::string(16, 'A'));
+}
+
 struct UsersCase {
   const char* name;
   std::wstring (*ownUserName)();
