@@ -15,8 +15,11 @@ bool TIpcAnswer::SetUp(std::string_view baseName, uint32_t length) {
   Release();
   len = length;
   if (length == 0) return true;
-  map = CreateNamedMap(AnswerMapName(baseName), length);
-  if (map) {
+  // The sender makes its answer map: one of that name made before is someone else's, made as
+  // they chose (backed by a file, say), and is not touched.
+  bool existed = false;
+  map = CreateNamedMap(AnswerMapName(baseName), length, &existed);
+  if (map && !existed) {
     event1 = CreateNamedEvent(AnswerEventName(baseName, 1));
     event2 = CreateNamedEvent(AnswerEventName(baseName, 2));
     buf.reset(::MapViewOfFile(map.get(), FILE_MAP_ALL_ACCESS, 0, 0, length));

@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "ipc/answer.h"
+#include "ipc/deliver.h"
 #include "win/unique_handle.h"
 
 // The two ways a message reaches its receiver. Each sets up the answer objects, hands the
@@ -16,7 +17,8 @@ namespace ipc {
 bool SendByPort(std::string_view channel, const void* message, uint32_t messageLen,
                 uint32_t answerLen, TIpcAnswer& answer, win::UniqueKernelHandle& receiverProcess);
 bool SendByPipe(std::string_view channel, const void* message, uint32_t messageLen,
-                uint32_t answerLen, TIpcAnswer& answer, win::UniqueKernelHandle& receiverProcess);
+                uint32_t answerLen, TIpcAnswer& answer, win::UniqueKernelHandle& receiverProcess,
+                ReceiverCheck receiver);
 
 // The calling process's session as the system reports it; 0 when it cannot say.
 uint32_t OwnSessionId();

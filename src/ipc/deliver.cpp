@@ -40,14 +40,15 @@ Carrier ChosenCarrier() {
 }
 
 bool DeliverBy(Carrier carrier, std::string_view name, const void* messageBuf, uint32_t messageLen,
-               void* answerBuf, uint32_t answerLen, uint32_t answerTimeoutMs, bool pumpMessages) {
+               void* answerBuf, uint32_t answerLen, uint32_t answerTimeoutMs, bool pumpMessages,
+               ReceiverCheck receiver) {
   if (answerLen != 0 && !answerBuf) return false;
   TIpcAnswer answer;
   win::UniqueKernelHandle receiverProcess;
   bool delivered =
       carrier == Carrier::Port
           ? SendByPort(name, messageBuf, messageLen, answerLen, answer, receiverProcess)
-          : SendByPipe(name, messageBuf, messageLen, answerLen, answer, receiverProcess);
+          : SendByPipe(name, messageBuf, messageLen, answerLen, answer, receiverProcess, receiver);
   if (delivered && answerLen != 0) {
     // Without the receiver's process the wait watches the events alone and would not see the
     // receiver end: it must end by itself.
@@ -63,7 +64,7 @@ bool DeliverBy(Carrier carrier, std::string_view name, const void* messageBuf, u
 
 bool DeliverIpcMessage(std::string_view name, const void* messageBuf, uint32_t messageLen,
                        void* answerBuf, uint32_t answerLen, uint32_t answerTimeoutMs,
-                       bool pumpMessages) {
+                       bool pumpMessages, ReceiverCheck receiver) {
   // Read first: even the thread-local count may touch the last-error value (TlsGetValue).
   const DWORD saved = ::GetLastError();
   if (sendsInProgress >= kMaxSendsInProgress) {
@@ -75,7 +76,7 @@ bool DeliverIpcMessage(std::string_view name, const void* messageBuf, uint32_t m
     const InProgress counted;
     try {
       delivered = DeliverBy(ChosenCarrier(), name, messageBuf, messageLen, answerBuf, answerLen,
-                            answerTimeoutMs, pumpMessages);
+                            answerTimeoutMs, pumpMessages, receiver);
     } catch (...) {  // out of memory for a name: a failed send, not an escaped error
       delivered = false;
     }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <windows.h>
+
 #include <cstdint>
 #include <string_view>
 
@@ -12,6 +14,11 @@ bool NativeSystemIsX64();
 
 enum class Carrier { Port, Pipe };
 
+// Whom the pipe carrier may write to: the process named as the channel's owner by the queue
+// header, opened with PROCESS_DUP_HANDLE | PROCESS_QUERY_INFORMATION | SYNCHRONIZE. Null: a
+// process of the sender's own user.
+using ReceiverCheck = bool (*)(HANDLE process, uint32_t processId, std::string_view channel);
+
 // Port on Vista and later or on x64 Windows, pipe on older 32-bit Windows.
 Carrier ChosenCarrier();
 
@@ -23,11 +30,12 @@ Carrier ChosenCarrier();
 // At most 7 calls may be in progress on one thread. Keeps the thread's last-error value.
 bool DeliverIpcMessage(std::string_view name, const void* messageBuf, uint32_t messageLen,
                        void* answerBuf, uint32_t answerLen, uint32_t answerTimeoutMs,
-                       bool pumpMessages);
+                       bool pumpMessages, ReceiverCheck receiver = nullptr);
 
 // The same send over a given carrier, without the nesting guard or the last-error care; for
 // reaching the carrier that this system does not choose.
 bool DeliverBy(Carrier carrier, std::string_view name, const void* messageBuf, uint32_t messageLen,
-               void* answerBuf, uint32_t answerLen, uint32_t answerTimeoutMs, bool pumpMessages);
+               void* answerBuf, uint32_t answerLen, uint32_t answerTimeoutMs, bool pumpMessages,
+               ReceiverCheck receiver = nullptr);
 
 }  // namespace ipc

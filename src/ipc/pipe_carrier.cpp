@@ -43,11 +43,13 @@ class HeldMutex {
 // caller may stop waiting, the mutex must be released by the thread that took it, and a late
 // thread may run while the runtime destroys its statics at exit.
 struct PendingSend : BoundedWork {
+  std::string channel;
   std::string mutexName;
   std::string mapName;
   std::string answerPrefix;
   std::vector<uint8_t> message;
   uint32_t answerLen = 0;
+  ReceiverCheck receiver = nullptr;
   TIpcAnswer answer;
   win::UniqueKernelHandle receiverProcess;
   bool delivered = false;
@@ -72,20 +74,29 @@ struct PendingSend : BoundedWork {
       const win::UniqueMappedView view(
           ::MapViewOfFile(map.get(), FILE_MAP_ALL_ACCESS, 0, 0, kQueueHeaderSize));
       if (!ViewIsUsable(view.get(), kQueueHeaderSize, true)) return false;
+      const ViewTouch touch = HowToTouch(map.get());
       auto* shared = static_cast<uint8_t*>(view.get());
-      QueueHeader::SetCounter(shared, QueueHeader::Counter(shared) + 1);
-      std::memcpy(header, shared, kQueueHeaderSize);
+      if (!CopyFromView(touch, shared, header, kQueueHeaderSize)) return false;
+
+      QueueHeader::SetCounter(header, QueueHeader::Counter(header) + 1);
+      if (!CopyToView(touch, shared + QueueHeader::kCounter, header + QueueHeader::kCounter, 4)) {
+        return false;
+      }
     }
 
     const uint32_t counter = QueueHeader::Counter(header);
     if (!answer.SetUp(answerPrefix + Decimal(counter), answerLen)) return false;
 
     // Any process of the session may make the queue map first and name any handle of any
-    // process: this elevated sender writes only into a pipe of a process of its own user.
+    // process: this elevated sender writes only into a pipe of the receiver it means.
     receiverProcess.reset(
         ::OpenProcess(PROCESS_DUP_HANDLE | PROCESS_QUERY_INFORMATION | SYNCHRONIZE, FALSE,
                       QueueHeader::OwnerProcessId(header)));
-    if (!receiverProcess || !RunsAsOwnUser(receiverProcess.get())) return false;
+    if (!receiverProcess) return false;
+    if (receiver ? !receiver(receiverProcess.get(), QueueHeader::OwnerProcessId(header), channel)
+                 : !RunsAsOwnUser(receiverProcess.get())) {
+      return false;
+    }
 
     HANDLE duplicate = nullptr;
     const auto pipeInReceiver =
@@ -116,8 +127,11 @@ struct PendingSend : BoundedWork {
 }  // namespace
 
 bool SendByPipe(std::string_view channel, const void* message, uint32_t messageLen,
-                uint32_t answerLen, TIpcAnswer& answer, win::UniqueKernelHandle& receiverProcess) {
+                uint32_t answerLen, TIpcAnswer& answer, win::UniqueKernelHandle& receiverProcess,
+                ReceiverCheck receiver) {
   std::unique_ptr<PendingSend> send(new PendingSend);
+  send->channel.assign(channel.data(), channel.size());
+  send->receiver = receiver;
   send->mutexName = QueueMutexName(channel);
   send->mapName = QueueMapName(channel);
   send->answerPrefix = AnswerBasePrefix(channel);

@@ -4,28 +4,46 @@
 
 namespace ipc {
 
-std::vector<uint8_t> ProcessUser(HANDLE process) {
+namespace {
+
+// TOKEN_USER and the longest SID (68 bytes); DWORD elements, since TOKEN_USER holds pointers.
+struct TokenUserBuffer {
+  DWORD words[24];
+  PSID Sid() const { return reinterpret_cast<const TOKEN_USER*>(words)->User.Sid; }
+};
+
+bool ReadTokenUser(HANDLE process, TokenUserBuffer& buffer) {
   win::UniqueKernelHandle token;
-  if (!::OpenProcessToken(process, TOKEN_QUERY, token.put())) return {};
   DWORD needed = 0;
-  ::GetTokenInformation(token.get(), TokenUser, nullptr, 0, &needed);
-  if (needed < sizeof(TOKEN_USER)) return {};
-  // DWORD elements: TOKEN_USER holds pointers and must be aligned.
-  std::vector<DWORD> buffer((needed + sizeof(DWORD) - 1) / sizeof(DWORD));
-  if (!::GetTokenInformation(token.get(), TokenUser, buffer.data(),
-                             static_cast<DWORD>(buffer.size() * sizeof(DWORD)), &needed)) {
-    return {};
+  return ::OpenProcessToken(process, TOKEN_QUERY, token.put()) &&
+         ::GetTokenInformation(token.get(), TokenUser, buffer.words, sizeof(buffer.words), &needed);
+}
+
+}  // namespace
+
+std::vector<uint8_t> ProcessUser(HANDLE process) {
+  TokenUserBuffer buffer;
+  if (!ReadTokenUser(process, buffer)) return {};
+  const auto* bytes = static_cast<const uint8_t*>(buffer.Sid());
+  return std::vector<uint8_t>(bytes, bytes + ::GetLengthSid(buffer.Sid()));
+}
+
+std::wstring ProcessUserName(HANDLE process) {
+  TokenUserBuffer buffer;
+  // 256 characters: the longest account name the system allows (UNLEN).
+  wchar_t name[257], domain[257];
+  DWORD nameLength = 257, domainLength = 257;
+  SID_NAME_USE use;
+  if (!ReadTokenUser(process, buffer) ||
+      !::LookupAccountSidW(nullptr, buffer.Sid(), name, &nameLength, domain, &domainLength, &use)) {
+    return std::wstring();
   }
-  const PSID sid = reinterpret_cast<const TOKEN_USER*>(buffer.data())->User.Sid;
-  const DWORD length = ::GetLengthSid(sid);
-  const auto* bytes = static_cast<const uint8_t*>(sid);
-  return std::vector<uint8_t>(bytes, bytes + length);
+  return std::wstring(name, nameLength);
 }
 
 bool RunsAsOwnUser(HANDLE process) {
   std::vector<uint8_t> own = ProcessUser(::GetCurrentProcess());
-  const auto seam = TestProcessUserSeams().otherProcessUser;
-  std::vector<uint8_t> other = seam ? seam(process) : ProcessUser(process);
+  std::vector<uint8_t> other = TestProcessUserSeams().otherProcessUser(process);
   if (own.empty() || other.empty()) return false;
   return ::EqualSid(own.data(), other.data()) != FALSE;
 }
@@ -34,5 +52,9 @@ ProcessUserSeams& TestProcessUserSeams() {
   static ProcessUserSeams seams;
   return seams;
 }
+
+std::wstring OwnUserName() { return TestProcessUserSeams().ownUserName(); }
+
+std::wstring UserNameOf(HANDLE process) { return TestProcessUserSeams().processUserName(process); }
 
 }  // namespace ipc

@@ -3,6 +3,9 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <cstring>
+
+#include "win/entry_points.h"
 
 namespace ipc {
 
@@ -24,6 +27,37 @@ bool ViewIsUsable(const void* view, size_t length, bool writing) {
     at = next;
   }
   return true;
+}
+
+ViewTouch HowToTouch(HANDLE map) {
+  const auto query = win::Entries().ntQuerySection;
+  if (!query) return ViewTouch::ThroughCalls;
+  // SECTION_BASIC_INFORMATION: base address, allocation attributes, maximum size.
+  struct {
+    void* base;
+    ULONG attributes;
+    LARGE_INTEGER size;
+  } basic = {};
+  constexpr ULONG kSectionBasicInformation = 0;
+  constexpr ULONG kSecFile = 0x800000, kSecImage = 0x1000000;
+  ULONG returned = 0;
+  if (query(map, kSectionBasicInformation, &basic, sizeof(basic), &returned) != 0) {
+    return ViewTouch::Refused;
+  }
+  return basic.attributes & (kSecFile | kSecImage) ? ViewTouch::Refused : ViewTouch::Direct;
+}
+
+bool CopyAcross(ViewTouch touch, void* to, const void* from, size_t length, bool intoView) {
+  if (touch == ViewTouch::Direct) {
+    std::memcpy(to, from, length);
+    return true;
+  }
+  const HANDLE self = ::GetCurrentProcess();
+  SIZE_T done = 0;
+  return touch == ViewTouch::ThroughCalls &&
+         (intoView ? ::WriteProcessMemory(self, to, from, length, &done)
+                   : ::ReadProcessMemory(self, from, to, length, &done)) &&
+         done == length;
 }
 
 }  // namespace ipc

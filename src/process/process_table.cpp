@@ -127,8 +127,9 @@ std::string ReadProcessImagePath(HANDLE process) {
   return name.empty() ? unknown : name;
 }
 
-uint32_t EnumerateProcessTable(const std::function<bool(std::string_view tableName)>& readPath,
-                               const std::function<void(const ProcessTableEntry&)>& onEntry) {
+uint32_t EnumerateProcessTableBy(bool (*readPath)(void* context, std::string_view tableName),
+                                 void (*onEntry)(void* context, const ProcessTableEntry& entry),
+                                 void* context) {
   ntdll::TableBuffer buffer;
   const LONG status = QueryProcessTable(&buffer);
   if (status != ntdll::kStatusSuccess) return static_cast<uint32_t>(status);
@@ -159,7 +160,7 @@ uint32_t EnumerateProcessTable(const std::function<bool(std::string_view tableNa
       found.name = "?";
       // Security products take reading another process's memory for credential theft, and it
       // costs: only for a name the caller may want, or when the table gives no name to judge.
-      if ((!inside || readPath(tableName)) && openProcess) {
+      if ((!inside || readPath(context, tableName)) && openProcess) {
         win::UniqueKernelHandle process(openProcess(kOpenForPath, FALSE, found.id));
         // A process that took the listed one's id since the snapshot does not lend it its name.
         if (process && LayoutIs32Bit(process.get(), selfUnderWow64) &&
@@ -169,7 +170,7 @@ uint32_t EnumerateProcessTable(const std::function<bool(std::string_view tableNa
       }
       if (found.name == "?") found.name = tableName;
     }
-    onEntry(found);
+    onEntry(context, found);
     const uint32_t next = ntdll::Read32(entry, kEntryNextOffset);
     if (next == 0 || next > buffer.size() - offset) break;
     offset += next;

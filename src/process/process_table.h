@@ -3,7 +3,6 @@
 #include <windows.h>
 
 #include <cstdint>
-#include <functional>
 #include <string>
 #include <string_view>
 
@@ -20,8 +19,26 @@ struct ProcessTableEntry {
 // Walks a snapshot of the native process table, in its order. An entry's full image path is
 // read only when readPath accepts the table's name for it (a file name); the others keep that
 // name. Returns 0, or the status code of the query that failed (then nothing was walked).
-uint32_t EnumerateProcessTable(const std::function<bool(std::string_view tableName)>& readPath,
-                               const std::function<void(const ProcessTableEntry&)>& onEntry);
+uint32_t EnumerateProcessTableBy(bool (*readPath)(void* context, std::string_view tableName),
+                                 void (*onEntry)(void* context, const ProcessTableEntry& entry),
+                                 void* context);
+
+// The same with any callables; plain calls through two small thunks, no std::function.
+template <class ReadPath, class OnEntry>
+uint32_t EnumerateProcessTable(ReadPath&& readPath, OnEntry&& onEntry) {
+  struct Both {
+    ReadPath& readPath;
+    OnEntry& onEntry;
+  } both{readPath, onEntry};
+  return EnumerateProcessTableBy(
+      [](void* context, std::string_view tableName) -> bool {
+        return static_cast<Both*>(context)->readPath(tableName);
+      },
+      [](void* context, const ProcessTableEntry& entry) {
+        static_cast<Both*>(context)->onEntry(entry);
+      },
+      &both);
+}
 
 // Whether an opened process is the one the table listed: a process id may have been given to
 // a new process since the snapshot, the creation time tells them apart. The handle needs the

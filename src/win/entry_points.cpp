@@ -27,6 +27,7 @@ EntryPoints LookUp() {
   e.ntQueryInformationProcess =
       FindEntry<NtQueryInformationProcessFn>(L"ntdll", "NtQueryInformationProcess");
   e.ntQueryObject = FindEntry<NtQueryObjectFn>(L"ntdll", "NtQueryObject");
+  e.ntQuerySection = FindEntry<NtQueryObjectFn>(L"ntdll", "NtQuerySection");
   e.rtlNtStatusToDosError = FindEntry<decltype(e.rtlNtStatusToDosError)>(
       RevealWide(kConversionLibrary).c_str(), Reveal(kConversionRoutine).c_str());
   e.ntOpenFile = FindEntry<NtOpenFileFn>(L"ntdll", "NtOpenFile");

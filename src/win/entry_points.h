@@ -37,6 +37,8 @@ struct EntryPoints {
   LONG(WINAPI* ntQuerySystemInformation)(ULONG, void*, ULONG, ULONG*) = nullptr;
   NtQueryInformationProcessFn ntQueryInformationProcess = nullptr;
   NtQueryObjectFn ntQueryObject = nullptr;
+  // Section information: the IPC transport's test of what backs a named map.
+  NtQueryObjectFn ntQuerySection = nullptr;
   ULONG(WINAPI* rtlNtStatusToDosError)(LONG) = nullptr;
   // The folder removal's file calls.
   NtOpenFileFn ntOpenFile = nullptr;

@@ -104,4 +104,54 @@ TEST(UninstallSquattedChannelTest, AReservedOnlyMapIsLeftAloneAndTheRunEndsEvery
   }
 }
 
+// A queue map backed by a file that its maker controls: on removable media or a share the first
+// touch of its view can fail with an in-page error, which ends the run. The program leaves it
+// alone although its header names a pipe of the product's own TW6Guard.exe.
+TEST(UninstallSquattedChannelTest, AFileBackedQueueMapIsLeftAloneAndTheRunEndsEverything) {
+  if (testenv::ThisFamily().carrier != testenv::Carrier::Pipe) {
+    GTEST_SKIP() << "only the pipe carrier opens the queue map";
+  }
+  testenv::ScratchFolder folder(L"file-backed channel");
+  std::vector<testenv::ChildProcess> product;
+  for (const wchar_t* name : {L"TW6.exe", L"TW6Log.exe", L"TW6Guard.exe"}) {
+    product.push_back(testenv::StartSleeperAs(folder / name));
+    ASSERT_TRUE(product.back().started());
+  }
+  win::UniqueFileHandle read, write;
+  ASSERT_TRUE(::CreatePipe(read.put(), write.put(), nullptr, 1 << 16));
+  HANDLE inGuard = nullptr;
+  ASSERT_TRUE(::DuplicateHandle(::GetCurrentProcess(), write.get(), product.back().handle(),
+                                &inGuard, 0, FALSE, DUPLICATE_SAME_ACCESS));
+  std::string header(ipc::kQueueHeaderSize, '\x5a');
+  auto* bytes = reinterpret_cast<uint8_t*>(&header[0]);
+  ipc::QueueHeader::SetOwnerProcessId(bytes, product.back().id());
+  ipc::QueueHeader::SetPipeHandle(bytes,
+                                  static_cast<uint32_t>(reinterpret_cast<uintptr_t>(inGuard)));
+  const std::wstring path = folder / L"queue.bin";
+  testenv::WriteFileText(path, header);
+  win::UniqueFileHandle file(::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  ASSERT_TRUE(file);
+  const std::string channel = IPCClient::GuardChannelName(apptools2::GetCurrentUserName());
+  const std::string name = ipc::QueueMapName(channel);
+  win::UniqueKernelHandle map;
+  for (const std::string& tried : {ipc::WithNamespacePrefix(name), name}) {
+    if (!map) {
+      map.reset(::CreateFileMappingW(file.get(), nullptr, PAGE_READWRITE, 0, 0,
+                                     ipc::Widen(tried).c_str()));
+    }
+  }
+  ASSERT_TRUE(map);
+
+  EXPECT_EQ(testenv::RunMaint(testenv::BuiltMaint(), L"-UNINSTALL", kRunWaitMs).exitCode, 0u);
+  for (testenv::ChildProcess& child : product) EXPECT_EQ(child.Wait(kEndWaitMs), 0u);
+
+  map.reset();
+  file.reset();
+  EXPECT_EQ(testenv::ReadFileText(path), header);
+  DWORD available = 1;
+  ASSERT_TRUE(::PeekNamedPipe(read.get(), nullptr, 0, nullptr, &available, nullptr));
+  EXPECT_EQ(available, 0u);
+}
+
 }  // namespace

@@ -141,7 +141,11 @@ int CountProcesses(const std::wstring& exeName) {
        ok = ::Process32NextW(snapshot.get(), &entry)) {
     std::wstring name = entry.szExeFile;
     name = name.substr(name.find_last_of(L'\\') + 1);
-    if (::lstrcmpiW(name.c_str(), exeName.c_str()) == 0) ++count;
+    // The test guard, which -UNINSTALL cannot end, is the test's, not the product's.
+    if (::lstrcmpiW(name.c_str(), exeName.c_str()) == 0 &&
+        !testenv::IsTestGuard(entry.th32ProcessID)) {
+      ++count;
+    }
   }
   return count;
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <windows.h>
+
 #include <memory>
 #include <string>
 #include <vector>
@@ -9,11 +11,15 @@
 
 namespace testenv {
 
-// tw6-test-guard.exe owning a guard channel, with its log in a scratch folder.
+// tw6-test-guard.exe, run as TW6Guard.exe from a scratch folder, owning a guard channel, with
+// its log beside it. -UNINSTALL cannot end it: only its destructor does.
 class TestGuard {
  public:
   // Waits until the guard owns the channel of the current user, or of userName when given.
   explicit TestGuard(bool answers = true, const std::wstring& userName = L"");
+  ~TestGuard();
+  TestGuard(const TestGuard&) = delete;
+  TestGuard& operator=(const TestGuard&) = delete;
 
   bool ready() const { return ready_; }
   const std::string& channel() const { return channel_; }
@@ -30,5 +36,9 @@ class TestGuard {
   ChildProcess process_;
   bool ready_ = false;
 };
+
+// Whether processId is a running test guard of this process, which is a test's instrument and
+// not one of the product's processes.
+bool IsTestGuard(DWORD processId);
 
 }  // namespace testenv
