@@ -183,12 +183,16 @@ bool IsListedEntry(HANDLE handle, const Entry& entry) {
   return FileId(handle, id) && static_cast<std::uint64_t>(id.QuadPart) == entry.id;
 }
 
-// 2000 refuses the class with file ids as unknown; redirectors and third-party file systems
-// answer an unknown class with one of the others. Taken for an empty folder, the data folder on
-// such a volume would be left whole.
-bool RefusesListClass(NTSTATUS status) {
+// The answers that mean "this file system does not know the class", for the listing class
+// with file ids and the extended deletion class alike: the system's own check answers
+// STATUS_INVALID_INFO_CLASS, and file systems, redirectors and third-party drivers answer with
+// any of the others (STATUS_INVALID_DEVICE_REQUEST is the documented one for a request a file
+// system does not support). A listing refusal taken for an empty folder would leave the data
+// folder whole.
+bool RefusesClass(NTSTATUS status) {
   return status == kStatusInvalidInfoClass || status == kStatusInvalidParameter ||
-         status == kStatusNotSupported || status == kStatusNotImplemented;
+         status == kStatusNotSupported || status == kStatusNotImplemented ||
+         status == kStatusInvalidDeviceRequest;
 }
 
 // One read of entries into the buffer; the number of bytes read, 0 at the end or on an error.
@@ -200,7 +204,7 @@ size_t Read(HANDLE folder, std::vector<LONGLONG>& buffer, bool restart, UNICODE_
       win::Entries().ntQueryDirectoryFile(folder, nullptr, nullptr, nullptr, &io, buffer.data(),
                                           size, Nt().listClass, name != nullptr, name, restart);
   // The full class is the older one that still gives reparse tags.
-  if (RefusesListClass(status) && Nt().listClass != kFileFullDirectoryInformation) {
+  if (RefusesClass(status) && Nt().listClass != kFileFullDirectoryInformation) {
     Nt().listClass = kFileFullDirectoryInformation;
     status =
         win::Entries().ntQueryDirectoryFile(folder, nullptr, nullptr, nullptr, &io, buffer.data(),
@@ -337,11 +341,7 @@ bool Deleter::Delete(HANDLE handle) {
     const NTSTATUS status =
         SetInformation(handle, &flags, sizeof(flags), kFileDispositionInformationEx);
     // Older systems, file systems without POSIX deletion, and Wine refuse the class itself.
-    if (status != kStatusInvalidInfoClass && status != kStatusInvalidParameter &&
-        status != kStatusNotSupported && status != kStatusNotImplemented &&
-        status != kStatusInvalidDeviceRequest) {
-      return NT_SUCCESS(status);
-    }
+    if (!RefusesClass(status)) return NT_SUCCESS(status);
     classicOnly_ = true;
   }
   BOOLEAN deleteFile = TRUE;

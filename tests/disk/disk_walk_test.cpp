@@ -314,8 +314,9 @@ class ListClassRefusalTest : public ::testing::TestWithParam<LONG> {
 };
 
 // 2000 answers STATUS_INVALID_INFO_CLASS; redirectors and third-party file systems answer
-// STATUS_INVALID_PARAMETER, STATUS_NOT_SUPPORTED or STATUS_NOT_IMPLEMENTED. Each is asked once,
-// then the tree is listed with the older class and removed, not taken for empty.
+// STATUS_INVALID_PARAMETER, STATUS_NOT_SUPPORTED, STATUS_NOT_IMPLEMENTED or
+// STATUS_INVALID_DEVICE_REQUEST. Each is asked once, then the tree is listed with the older
+// class and removed, not taken for empty.
 TEST_P(ListClassRefusalTest, ATreeOnAVolumeWithoutTheIdClassIsRemoved) {
   if (!disk::native::ListsWithFileIds()) GTEST_SKIP() << "the system is not asked for file ids";
   testenv::ScratchFolder scratch(L"list class");
@@ -329,13 +330,14 @@ TEST_P(ListClassRefusalTest, ATreeOnAVolumeWithoutTheIdClassIsRemoved) {
 }
 
 const char* const kRefusalNames[] = {"InvalidInfoClass", "InvalidParameter", "NotSupported",
-                                     "NotImplemented"};
+                                     "NotImplemented", "InvalidDeviceRequest"};
 
 INSTANTIATE_TEST_SUITE_P(Status, ListClassRefusalTest,
                          ::testing::Values(static_cast<LONG>(0xC0000003),  // INVALID_INFO_CLASS
                                            static_cast<LONG>(0xC000000D),  // INVALID_PARAMETER
                                            static_cast<LONG>(0xC00000BB),  // NOT_SUPPORTED
-                                           static_cast<LONG>(0xC0000002)   // NOT_IMPLEMENTED
+                                           static_cast<LONG>(0xC0000002),  // NOT_IMPLEMENTED
+                                           static_cast<LONG>(0xC0000010)   // INVALID_DEVICE_REQUEST
                                            ),
                          [](const ::testing::TestParamInfo<LONG>& info) {
                            return std::string(kRefusalNames[info.index]);
