@@ -67,8 +67,8 @@ void TIProcesses::MatchAndAdd(uint32_t id, uint32_t parentId, uint32_t session, 
   for (int32_t i = 0; i < FCount; ++i) {
     const Ptr<IProcess> item = FItems[static_cast<size_t>(i)].As<IProcess>();
     if (!item || item->GetID() != id) continue;
-    auto* process = dynamic_cast<TIProcess*>(item->SelfAsTObject());
-    if (!process) continue;
+    // TIProcess is the one class behind IProcess.
+    auto* process = static_cast<TIProcess*>(item->SelfAsTObject());
     TBasicItemInfo* info = FItemInfos[static_cast<size_t>(i)];
     if ((process->FParentProcess || !hasParent) && process->FExeFile == name &&
         process->FSession == session && process->FCreateTime == createTime) {
