@@ -9,7 +9,8 @@
 ; removes what is left itself (the running uninstaller cannot delete itself):
 ;   "DIR\Uninstall.exe" /S _?=DIR  then  del "DIR\Uninstall.exe"  and  rmdir "DIR"
 ;
-; Exit codes of the setup: 0 done (a restart may be needed: see below), 2 failed (nothing of
+; Exit codes of the setup and the uninstaller: 0 done, 3010 done but Windows must restart (an
+; old driver that would not stop: then run the setup again after the restart), 2 failed (nothing of
 ; this version is left installed), 740 not run as an administrator (silent mode; otherwise it
 ; says so), 1 cancelled by the user.
 ; Exit codes of TW6Maint.exe: 0 after every normal run, whatever its steps achieved (a
@@ -97,6 +98,19 @@ Function .onInit
     MessageBox MB_OK|MB_ICONSTOP "${PRODUCT} must be installed by an administrator. Run the setup again as an administrator." /SD IDOK
     SetErrorLevel 740
     Quit
+  ${EndIf}
+FunctionEnd
+
+; 3010 (ERROR_SUCCESS_REBOOT_REQUIRED) tells a calling script that a restart is needed.
+Function .onInstSuccess
+  ${If} ${RebootFlag}
+    SetErrorLevel 3010
+  ${EndIf}
+FunctionEnd
+
+Function un.onUninstSuccess
+  ${If} ${RebootFlag}
+    SetErrorLevel 3010
   ${EndIf}
 FunctionEnd
 
@@ -216,7 +230,13 @@ Section "Uninstall"
   Delete /REBOOTOK "$INSTDIR\IFS32.sys"
   Delete /REBOOTOK "$INSTDIR\IFS64.sys"
   ; YOUR FILES: delete them here too.
-  Delete /REBOOTOK "$INSTDIR\Uninstall.exe"
-  RMDir /REBOOTOK "$INSTDIR"
   DeleteRegKey HKLM "${ARP}"
+  ${If} $EXEDIR == $INSTDIR
+    ; Run in place (_?=) by a script, which removes the uninstaller and the folder itself.
+    Delete "$INSTDIR\Uninstall.exe"
+    RMDir "$INSTDIR"
+  ${Else}
+    Delete /REBOOTOK "$INSTDIR\Uninstall.exe"
+    RMDir /REBOOTOK "$INSTDIR"
+  ${EndIf}
 SectionEnd
