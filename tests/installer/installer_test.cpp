@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -261,13 +262,19 @@ TEST_F(InstallerTest, NsisAsksForRestartWhenTheOldDriverWillNotStop) {
 // The setup's failures: without administrator rights it installs nothing and says so with
 // 740; a failure after -INSTALL takes -INSTALL back and removes the files. The test build of
 // the recipe produces both on request (Wine always reports an administrator).
-class NsisFailureTest : public InstallerTest,
-                        public ::testing::WithParamInterface<std::pair<const wchar_t*, DWORD>> {};
+struct Fault {
+  const char* name;
+  const wchar_t* option;
+  DWORD exitCode;
+};
+void PrintTo(const Fault& fault, std::ostream* os) { *os << fault.name; }
+
+class NsisFailureTest : public InstallerTest, public ::testing::WithParamInterface<Fault> {};
 
 TEST_P(NsisFailureTest, LeavesNothingInstalled) {
   const std::wstring setup = testenv::BuiltProgram(L"tw6-example-setup-faults.exe");
   ASSERT_TRUE(testenv::PathExists(setup)) << "not built: is makensis installed?";
-  Run(testenv::Quoted(setup) + L" /S " + GetParam().first, GetParam().second);
+  Run(testenv::Quoted(setup) + L" /S " + GetParam().option, GetParam().exitCode);
   EXPECT_FALSE(testenv::ServiceExists(L"TW5IFS"));
   for (const wchar_t* key : kVerbs) EXPECT_FALSE(VerbPresent(key));
   EXPECT_FALSE(testenv::PathExists(layout.maint()));
@@ -276,9 +283,11 @@ TEST_P(NsisFailureTest, LeavesNothingInstalled) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Faults, NsisFailureTest,
-                         ::testing::Values(std::pair<const wchar_t*, DWORD>{L"/NOTADMIN", 740},
-                                           std::pair<const wchar_t*, DWORD>{L"/FAILAFTERINSTALL",
-                                                                            2}));
+                         ::testing::Values(Fault{"WithoutAdministrator", L"/NOTADMIN", 740},
+                                           Fault{"AfterInstall", L"/FAILAFTERINSTALL", 2}),
+                         [](const ::testing::TestParamInfo<Fault>& info) {
+                           return std::string(info.param.name);
+                         });
 
 TEST_F(InstallerTest, MsiInstallsRepairsWhatWasTakenAndRemovesWithData) {
   ASSERT_TRUE(testenv::PathExists(Msi(L"6.0.1"))) << "not built: are wixl and msibuild installed?";
