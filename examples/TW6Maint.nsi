@@ -11,8 +11,8 @@
 ;
 ; Exit codes of the setup and the uninstaller: 0 done, 3010 done but Windows must restart (an
 ; old driver that would not stop: then run the setup again after the restart), 2 failed (nothing of
-; this version is left installed), 740 not run as an administrator (silent mode; otherwise it
-; says so), 1 cancelled by the user.
+; this version is left installed), 740 not run as an administrator, 1638 a newer version is
+; installed (each also says so unless silent), 1 cancelled by the user.
 ; Exit codes of TW6Maint.exe: 0 after every normal run, whatever its steps achieved (a
 ; service that would not start, a process it could not end; a mistyped command word too): its
 ; own failures show only in their effects, never in the exit code. It ends with 1 only after
@@ -23,6 +23,7 @@
 Unicode true
 !include LogicLib.nsh
 !include FileFunc.nsh
+!include WordFunc.nsh
 
 !ifndef VERSION
   !error "VERSION is not defined: makensis -DVERSION=X.Y.Z ..."
@@ -98,6 +99,16 @@ Function .onInit
     MessageBox MB_OK|MB_ICONSTOP "${PRODUCT} must be installed by an administrator. Run the setup again as an administrator." /SD IDOK
     SetErrorLevel 740
     Quit
+  ${EndIf}
+  ; A newer installed version stays: 1638 (ERROR_PRODUCT_VERSION).
+  ReadRegStr $1 HKLM "${ARP}" "DisplayVersion"
+  ${If} $1 != ""
+    ${VersionCompare} "$1" "${VERSION}" $2
+    ${If} $2 = 1
+      MessageBox MB_OK|MB_ICONSTOP "A newer version of ${PRODUCT} ($1) is already installed. Remove it first to install this one." /SD IDOK
+      SetErrorLevel 1638
+      Quit
+    ${EndIf}
   ${EndIf}
 FunctionEnd
 

@@ -222,9 +222,9 @@ TEST_F(InstallerTest, NsisInstallsAndRemovesWithData) {
   ExpectRemoved(true);
 }
 
-// Over an installation of today's recipe (the default folder, no entry), then over its own
+// Over an installation of the earlier recipe (the default folder, no entry), then over its own
 // 6.0.0: each time the installed TW6Maint.exe -UNINSTALL ends the running product first.
-TEST_F(InstallerTest, NsisUpgradesOverAnInstalledVersionAndRemovesKeepingData) {
+TEST_F(InstallerTest, NsisUpgradesRefusesADowngradeAndRemovesKeepingData) {
   ASSERT_TRUE(testenv::PathExists(Setup(L"6.0.0"))) << "not built: is makensis installed?";
   SeedRunningProduct();
   Run(testenv::Quoted(Setup(L"6.0.0")) + L" /S");
@@ -238,6 +238,11 @@ TEST_F(InstallerTest, NsisUpgradesOverAnInstalledVersionAndRemovesKeepingData) {
   ExpectInstalled();
   ExpectDataKept();
   ASSERT_NO_FATAL_FAILURE(ExpectOneEntry(L"6.0.1"));
+
+  // The older setup refuses to go over it: 1638 (ERROR_PRODUCT_VERSION).
+  Run(testenv::Quoted(Setup(L"6.0.0")) + L" /S", 1638);
+  ExpectOneEntry(L"6.0.1");
+  ExpectInstalled();
 
   RunNsisRemoval(L"");
   ExpectRemoved(false);
