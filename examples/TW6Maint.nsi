@@ -45,7 +45,7 @@ Unicode true
 Name "${PRODUCT}"
 OutFile "${OUTFILE}"
 InstallDir "$PROGRAMFILES\${PRODUCT}"
-; An installed version's folder, from its entry; today's recipe wrote none: the default then.
+; An installed version's folder, from its entry; the earlier recipe wrote none: the default then.
 InstallDirRegKey HKLM "${ARP}" "InstallLocation"
 ; TW6Maint.exe asks for administrator rights: an installer that is not elevated cannot start it.
 RequestExecutionLevel admin
