@@ -23,7 +23,6 @@ namespace {
 const wchar_t kRunKey[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
 const wchar_t kUninstallKey[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
 const wchar_t kProduct[] = L"Dravelin Tidewell 6";
-const wchar_t kUpgradeCode[] = L"{6B0E54B5-33A2-4C47-9D61-3E6B3F2C5A11}";
 const wchar_t* const kVerbs[] = {L"exefile\\shell\\tw5\\command",
                                  L"Msi.Package\\shell\\tw5\\command"};
 const wchar_t* const kProductPrograms[] = {L"TW6.exe", L"TW6Log.exe", L"TW6Guard.exe"};
@@ -83,12 +82,19 @@ std::vector<ArpEntry> ArpEntries() {
   return entries;
 }
 
-// The product codes installed under the recipe's upgrade code.
+// The product codes of the installed products of that name (whatever their upgrade code: a
+// run stopped half-way can leave a product without one).
 std::vector<std::wstring> InstalledMsiProducts() {
   std::vector<std::wstring> codes;
   wchar_t code[39];
-  for (DWORD i = 0; ::MsiEnumRelatedProductsW(kUpgradeCode, 0, i, code) == ERROR_SUCCESS; ++i) {
-    codes.push_back(code);
+  for (DWORD i = 0; ::MsiEnumProductsW(i, code) == ERROR_SUCCESS; ++i) {
+    wchar_t name[128];
+    DWORD size = 128;
+    if (::MsiGetProductInfoW(code, INSTALLPROPERTY_INSTALLEDPRODUCTNAME, name, &size) ==
+            ERROR_SUCCESS &&
+        std::wstring(name) == kProduct) {
+      codes.push_back(code);
+    }
   }
   return codes;
 }
