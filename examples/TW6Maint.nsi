@@ -164,6 +164,7 @@ Section "Install"
   ${If} ${Errors}
     MessageBox MB_OK|MB_ICONSTOP "TW6Maint.exe could not be started." /SD IDOK
     Call RemoveFiles
+    DeleteRegKey HKLM "${ARP}"
     SetErrorLevel 2
     Abort
   ${EndIf}
