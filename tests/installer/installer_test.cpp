@@ -8,11 +8,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <ostream>
 #include <string>
 #include <vector>
 
 #include "support/child_process.h"
+#include "support/debug_monitor.h"
 #include "support/registry.h"
 #include "support/sandbox.h"
 #include "support/services.h"
@@ -264,7 +266,20 @@ TEST_F(InstallerTest, NsisAsksForRestartWhenTheOldDriverWillNotStop) {
   ASSERT_TRUE(testenv::CreateTestService(L"TW5IFS", testenv::Quoted(stuck) + L" mode=no-stop"));
   ASSERT_TRUE(testenv::StartTestService(L"TW5IFS"));
 
+  testenv::DebugMonitor monitor;
+  ASSERT_TRUE(monitor.active());
   Run(testenv::Quoted(Setup(L"6.0.1")) + L" /S", kRebootRequired);
+  // The new -INSTALL's sc create fails: Windows' sc.exe answers 1072 (marked for deletion),
+  // Wine's ends with 1 on every failure.
+  const std::vector<std::string> lines = monitor.StopAndTake(0);
+  std::string all;
+  for (const std::string& line : lines) all += line + "\n";
+  const std::string install = "(TW Driver_Install) -> errorcode=";
+  const auto created = std::find_if(lines.begin(), lines.end(), [&](const std::string& line) {
+    return line.compare(0, install.size(), install) == 0;
+  });
+  ASSERT_NE(created, lines.end()) << all;
+  EXPECT_EQ(*created, install + (testenv::IsWine() ? "1" : "1072"));
   EXPECT_TRUE(testenv::IsMarkedForDeletion(L"TW5IFS"));
   EXPECT_TRUE(testenv::PathExists(layout.maint()));
   ExpectOneEntry(L"6.0.1");
