@@ -51,7 +51,7 @@ std::vector<std::string> DebugMonitor::StopAndTake(DWORD pid) {
   std::vector<std::string> result;
   std::lock_guard<std::mutex> lock(mutex_);
   for (const Line& line : lines_) {
-    if (line.pid == pid) result.push_back(line.text);
+    if (pid == 0 || line.pid == pid) result.push_back(line.text);
   }
   return result;
 }

@@ -22,7 +22,7 @@ class DebugMonitor {
 
   bool active() const { return reader_.joinable(); }
   // Stops receiving (every line already written is taken first) and returns the lines that
-  // process pid wrote, without their trailing line breaks.
+  // process pid wrote (every process's with pid 0), without their trailing line breaks.
   std::vector<std::string> StopAndTake(DWORD pid);
 
  private:
