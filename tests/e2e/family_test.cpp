@@ -1,6 +1,6 @@
-// The platform family this run is in: the prefix is the family it is named for, the program
-// takes each of that family's ways, and where the system has no sc.exe (2000) the program
-// carries out the driver steps itself, as the system's tool would.
+// The platform family this run is in: the prefix is the family it is named for, listings take
+// the family's class, and where the system has no sc.exe (2000) the program carries out the
+// driver steps itself, as the system's tool would.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -72,23 +72,16 @@ TEST(FamilyTest, WithoutTheSystemsScTheStepsAreCarriedOutAndNoPlantedCopyRuns) {
   const bool created = testenv::ServiceExists(L"TW5IFS");
   const testenv::MaintRun removal = testenv::RunMaint(exe, L"-UNINSTALL");
 
+  // The lines of each step and the service's removal are InstallTest's, in this family too.
   EXPECT_FALSE(planted.ran()) << "a planted sc.exe ran";
-  ASSERT_EQ(install.debugLines.size(), 3u);
-  EXPECT_EQ(install.debugLines[0],
-            "(TW Driver_Install) -> sc.exe create TW5IFS type= filesys start= auto binPath= \"" +
-                Narrow(folder / ThisFamily().driverFile) +
-                "\" DisplayName= \"Dravelin Tidewell FileSystemChanges Driver\"");
-  EXPECT_EQ(install.debugLines[1], "(TW Driver_Install) -> errorcode=0");
   EXPECT_TRUE(created);
+  ASSERT_EQ(install.debugLines.size(), 3u);
   // The driver file is not there: the start is made and fails with the manager's error.
   EXPECT_NE(install.debugLines[2], "(TW Driver_Start) -> errorcode=-1");
   EXPECT_NE(install.debugLines[2], "(TW Driver_Start) -> errorcode=0");
   // It never started, so the stop finds it not active.
-  EXPECT_EQ(removal.debugLines,
-            (std::vector<std::string>{"(TW Driver_Stop) -> errorcode=1062",
-                                      "(TW Driver_Uninstall) -> sc.exe delete TW5IFS",
-                                      "(TW Driver_Uninstall) -> errorcode=0"}));
-  EXPECT_FALSE(testenv::ServiceExists(L"TW5IFS"));
+  ASSERT_FALSE(removal.debugLines.empty());
+  EXPECT_EQ(removal.debugLines[0], "(TW Driver_Stop) -> errorcode=1062");
   testenv::RemoveDriverService();
 }
 
