@@ -3,7 +3,6 @@
 #include "env/apptools2.h"
 #include "shell/nogui_GuardOptions.h"
 #include "system/REG.h"
-#include "ipc/deliver.h"
 #include "win/entry_points.h"
 
 namespace app {
@@ -13,7 +12,6 @@ void StartUp() {
   REG::StartUp();
   apptools2::StartUp();
   nogui_GuardOptions::StartUp();
-  ipc::StartUp();
 }
 
 }  // namespace app

@@ -14,9 +14,6 @@ namespace disk {
 
 namespace {
 
-ListedFolderHook listedFolderHook = nullptr;
-int maxWalkDepth = kMaxWalkDepth;
-
 // A folder whose name begins with "." is never entered, emptied or removed; that also drops
 // "." and "..". Files are not tested on their names.
 bool IsWalkedFolder(const native::Entry& entry) {
@@ -164,7 +161,7 @@ void WalkTree(win::UniqueFileHandle top, std::wstring_view topPath, const Walk& 
     }
     if (!IsWalkedFolder(entry)) continue;
     // The entry lies stack.size() levels below the top.
-    if (stack.size() > static_cast<size_t>(maxWalkDepth)) continue;
+    if (stack.size() > static_cast<size_t>(TestWalkSeams().maxDepth)) continue;
     if (entry.IsLink()) {
       // Removing a directory link removes the link, never its target.
       if (!RemovesSubfolders(walk.pass)) continue;
@@ -172,7 +169,7 @@ void WalkTree(win::UniqueFileHandle top, std::wstring_view topPath, const Walk& 
       if (link) deleter.Delete(link.get());
       continue;
     }
-    if (listedFolderHook) listedFolderHook(path, entry.name);
+    TestWalkSeams().listedFolder(path, entry.name);
     win::UniqueFileHandle child = native::OpenListedFolder(folder, entry, purpose);
     if (!child) continue;
     path += entry.name;
@@ -274,8 +271,9 @@ void RemoveSubfoldersInTree(std::wstring_view folder, int depth) {
   WatchedWalkFrom(folder, 1, Walk{depth > 0 ? Pass::FolderTree : Pass::Subfolders});
 }
 
-void SetMaxWalkDepth(int levels) { maxWalkDepth = levels; }
-
-void SetListedFolderHook(ListedFolderHook hook) { listedFolderHook = hook; }
+WalkSeams& TestWalkSeams() {
+  static WalkSeams seams;
+  return seams;
+}
 
 }  // namespace disk

@@ -43,11 +43,14 @@ void RemoveSubfoldersInTree(std::wstring_view folder, int depth);
 // uncapped, a chain made through handle-relative calls could exhaust a 32-bit address space.
 constexpr int kMaxWalkDepth = 16384;
 
-// Test seam: the deepest level the passes enter; kMaxWalkDepth unless a test changes it.
-void SetMaxWalkDepth(int levels);
-
-// Test seam: called after a folder was listed and before its folder entry `name` is opened.
+// Test seams: the deepest level the passes enter, and a call made after a folder was listed and
+// before its folder entry `name` is opened (which does nothing outside tests).
 using ListedFolderHook = void (*)(const std::wstring& folder, const std::wstring& name);
-void SetListedFolderHook(ListedFolderHook hook);
+inline void NoListedFolderHook(const std::wstring&, const std::wstring&) {}
+struct WalkSeams {
+  int maxDepth = kMaxWalkDepth;
+  ListedFolderHook listedFolder = NoListedFolderHook;
+};
+WalkSeams& TestWalkSeams();
 
 }  // namespace disk

@@ -88,7 +88,6 @@ ULONG FirstListClass() {
 
 struct Ntdll {
   ULONG listClass = FirstListClass();
-  ListedEntryHook listedEntryHook = nullptr;
 };
 
 Ntdll& Nt() {
@@ -235,7 +234,7 @@ size_t Parse(const std::vector<LONGLONG>& buffer, size_t offset, size_t filled, 
   entry.name.assign(name, head->nameLength / sizeof(wchar_t));
   entry.attributes = head->attributes;
   entry.reparseTag = (head->attributes & FILE_ATTRIBUTE_REPARSE_POINT) ? eaSize : 0;
-  if (Nt().listedEntryHook) Nt().listedEntryHook(entry);
+  TestListingSeams().listedEntry(entry);
   const size_t next = head->nextEntryOffset;
   return next == 0 || offset + next >= filled ? 0 : offset + next;
 }
@@ -353,6 +352,9 @@ bool ListsWithFileIds() { return Nt().listClass == kFileIdBothDirectoryInformati
 
 void RestartListClass() { Nt().listClass = FirstListClass(); }
 
-void SetListedEntryHook(ListedEntryHook hook) { Nt().listedEntryHook = hook; }
+ListingSeams& TestListingSeams() {
+  static ListingSeams seams;
+  return seams;
+}
 
 }  // namespace disk::native

@@ -87,9 +87,13 @@ bool ListsWithFileIds();
 void RestartListClass();
 
 // Tests stand in for what Wine lacks by wrapping the file calls in win::Entries() (the extended
-// deletion class, access checks) and through this hook (reparse tags), which is called on every
-// listed entry before anything looks at it.
+// deletion class, access checks) and through this seam (reparse tags), which is called on every
+// listed entry before anything looks at it and does nothing outside tests.
 using ListedEntryHook = void (*)(Entry& entry);
-void SetListedEntryHook(ListedEntryHook hook);
+inline void NoListedEntryHook(Entry&) {}
+struct ListingSeams {
+  ListedEntryHook listedEntry = NoListedEntryHook;
+};
+ListingSeams& TestListingSeams();
 
 }  // namespace disk::native

@@ -12,7 +12,6 @@ namespace ipc {
 
 namespace {
 
-bool nativeX64 = false;
 thread_local int sendsInProgress = 0;
 
 class InProgress {
@@ -25,18 +24,17 @@ class InProgress {
 
 }  // namespace
 
-void StartUp() {
+bool NativeSystemIsX64() {
   const auto query = win::Entries().getNativeSystemInfo;
   SYSTEM_INFO info = {};
   if (query) query(&info);
-  nativeX64 = query && info.wProcessorArchitecture == PROCESSOR_ARCHITECTURE_AMD64;  // 9
+  return query && info.wProcessorArchitecture == PROCESSOR_ARCHITECTURE_AMD64;  // 9
 }
-
-bool NativeSystemIsX64() { return nativeX64; }
 
 // The 9x family reports major version 4, so 6 and later is NT from Vista on.
 Carrier ChosenCarrier() {
-  return apptools2::WindowsMajorVersion() >= 6 || nativeX64 ? Carrier::Port : Carrier::Pipe;
+  return apptools2::WindowsMajorVersion() >= 6 || NativeSystemIsX64() ? Carrier::Port
+                                                                      : Carrier::Pipe;
 }
 
 bool DeliverBy(Carrier carrier, std::string_view name, const void* messageBuf, uint32_t messageLen,

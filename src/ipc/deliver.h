@@ -8,8 +8,7 @@
 // The sending side of the named-channel message protocol (docs/guard-channel.md).
 namespace ipc {
 
-// Start-up: records whether the native system is x64.
-void StartUp();
+// Whether the native system is x64; false without GetNativeSystemInfo (2000).
 bool NativeSystemIsX64();
 
 enum class Carrier { Port, Pipe };

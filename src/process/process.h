@@ -35,6 +35,13 @@ class TIProcess : public TIKernelObj, public virtual IProcess {
   Ptr<IProcess> FParentProcess;
 };
 
+// The open of a process object's handle (the one that ends it). Wine ignores SeDebugPrivilege in
+// its access checks: tests read the token's privileges at the open.
+struct ProcessOpenSeams {
+  HANDLE(WINAPI* openProcess)(DWORD access, BOOL inherit, DWORD id) = ::OpenProcess;
+};
+ProcessOpenSeams& TestProcessOpenSeams();
+
 // The registry's process object for a process id.
 Ptr<TIProcess> FindOrCreateProcess(uint32_t id);
 

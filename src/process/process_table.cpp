@@ -127,6 +127,11 @@ std::string ReadProcessImagePath(HANDLE process) {
   return name.empty() ? unknown : name;
 }
 
+ProcessTableSeams& TestProcessTableSeams() {
+  static ProcessTableSeams seams;
+  return seams;
+}
+
 uint32_t EnumerateProcessTableBy(bool (*readPath)(void* context, std::string_view tableName),
                                  void (*onEntry)(void* context, const ProcessTableEntry& entry),
                                  void* context) {
@@ -134,7 +139,6 @@ uint32_t EnumerateProcessTableBy(bool (*readPath)(void* context, std::string_vie
   const LONG status = QueryProcessTable(&buffer);
   if (status != ntdll::kStatusSuccess) return static_cast<uint32_t>(status);
 
-  const auto openProcess = win::Entries().openProcessForPath;
   const bool selfUnderWow64 = apptools2::RunningUnderWow64();
   const uintptr_t bufferStart = reinterpret_cast<uintptr_t>(buffer.data());
   size_t offset = 0;
@@ -160,8 +164,9 @@ uint32_t EnumerateProcessTableBy(bool (*readPath)(void* context, std::string_vie
       found.name = "?";
       // Security products take reading another process's memory for credential theft, and it
       // costs: only for a name the caller may want, or when the table gives no name to judge.
-      if ((!inside || readPath(context, tableName)) && openProcess) {
-        win::UniqueKernelHandle process(openProcess(kOpenForPath, FALSE, found.id));
+      if (!inside || readPath(context, tableName)) {
+        win::UniqueKernelHandle process(
+            TestProcessTableSeams().openProcess(kOpenForPath, FALSE, found.id));
         // A process that took the listed one's id since the snapshot does not lend it its name.
         if (process && LayoutIs32Bit(process.get(), selfUnderWow64) &&
             IsListedProcess(process.get(), found.createTime)) {

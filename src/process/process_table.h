@@ -23,6 +23,12 @@ uint32_t EnumerateProcessTableBy(bool (*readPath)(void* context, std::string_vie
                                  void (*onEntry)(void* context, const ProcessTableEntry& entry),
                                  void* context);
 
+// The open that reads an entry's image path. Tests count the opens.
+struct ProcessTableSeams {
+  HANDLE(WINAPI* openProcess)(DWORD access, BOOL inherit, DWORD id) = ::OpenProcess;
+};
+ProcessTableSeams& TestProcessTableSeams();
+
 // The same with any callables; plain calls through two small thunks, no std::function.
 template <class ReadPath, class OnEntry>
 uint32_t EnumerateProcessTable(ReadPath&& readPath, OnEntry&& onEntry) {

@@ -3,7 +3,6 @@
 #include "process/process.h"
 #include "process/process_table.h"
 #include "process/processes.h"
-#include "win/entry_points.h"
 #include "win/unique_handle.h"
 
 namespace process {
@@ -20,6 +19,11 @@ DWORD QueryRight() {
 
 }  // namespace
 
+ProcessOpenSeams& TestProcessOpenSeams() {
+  static ProcessOpenSeams seams;
+  return seams;
+}
+
 Ptr<IHandle> TIProcess::GetHandle2(uint32_t access) {
   if (!CheckValid()) {
     if (!FHandle) {
@@ -34,8 +38,7 @@ Ptr<IHandle> TIProcess::GetHandle2(uint32_t access) {
   }
   // A listed process is confirmed by its creation time, which takes the right to query it.
   const DWORD openAccess = FCreateTime != 0 ? access | QueryRight() : access;
-  const auto openProcess = win::Entries().openProcessForTerminate;
-  win::UniqueKernelHandle opened(openProcess ? openProcess(openAccess, TRUE, GetID()) : nullptr);
+  win::UniqueKernelHandle opened(TestProcessOpenSeams().openProcess(openAccess, TRUE, GetID()));
   if (opened && FCreateTime != 0 && !IsListedProcess(opened.get(), FCreateTime)) {
     // The listed process has ended and its id now names another: as if it could not be opened.
     opened.reset();

@@ -11,7 +11,6 @@
 namespace REG {
 
 bool Registry64BitView = false;
-RegDeleteKeyExFn RegDeleteKeyExEntry = nullptr;
 
 namespace {
 
@@ -29,8 +28,8 @@ win::UniqueRegKey Open(HKEY root, std::wstring_view subKey, REGSAM mask) {
 // RegDeleteKeyW carries no view flag, and under WOW64 Windows may send even a handle-relative
 // delete to the 32-bit view; so the delete that names the view is used wherever it exists.
 void DeleteKey(HKEY parent, const std::wstring& name) {
-  if (RegDeleteKeyExEntry) {
-    RegDeleteKeyExEntry(parent, name.c_str(), WriteMask(), 0);
+  if (const auto deleteKeyEx = win::Entries().regDeleteKeyEx) {
+    deleteKeyEx(parent, name.c_str(), WriteMask(), 0);
   } else {
     ::RegDeleteKeyW(parent, name.c_str());
   }
@@ -60,10 +59,7 @@ void DeleteKeyAndSubkeys(HKEY parent, const std::wstring& name) {
 
 }  // namespace
 
-void StartUp() {
-  Registry64BitView = apptools2::RunningUnderWow64();
-  RegDeleteKeyExEntry = win::Entries().regDeleteKeyEx;
-}
+void StartUp() { Registry64BitView = apptools2::RunningUnderWow64(); }
 
 bool RegistryKeyExists(HKEY root, std::wstring_view subKey) {
   return static_cast<bool>(Open(root, subKey, ReadMask()));
@@ -158,8 +154,9 @@ bool RegistryDeleteKeyTree(HKEY root, std::wstring_view subKey) {
   }
 
   bool gone = !RegistryKeyExists(root, subKey);
-  if (!gone && RegDeleteKeyExEntry) {
-    gone = RegDeleteKeyExEntry(root, std::wstring(subKey).c_str(), WriteMask(), 0) == ERROR_SUCCESS;
+  const auto deleteKeyEx = win::Entries().regDeleteKeyEx;
+  if (!gone && deleteKeyEx) {
+    gone = deleteKeyEx(root, std::wstring(subKey).c_str(), WriteMask(), 0) == ERROR_SUCCESS;
   }
   if (!gone) gone = !RegistryKeyExists(root, subKey);
   return gone;

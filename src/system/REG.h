@@ -9,11 +9,8 @@
 // open, create and delete addresses the 64-bit view.
 namespace REG {
 
-using RegDeleteKeyExFn = LONG(WINAPI*)(HKEY, LPCWSTR, REGSAM, DWORD);
-
-// Set by StartUp, read-only afterwards (tests may change them and run StartUp again).
+// Set by StartUp, read-only afterwards.
 extern bool Registry64BitView;
-extern RegDeleteKeyExFn RegDeleteKeyExEntry;  // null where advapi32 lacks RegDeleteKeyExW
 
 void StartUp();
 

@@ -2,7 +2,6 @@
 
 #include <string>
 
-#include "win/entry_points.h"
 #include "win/unique_handle.h"
 
 namespace Services {
@@ -54,6 +53,11 @@ bool RequestServiceStop(std::wstring_view machineName, std::wstring_view service
   return ::ControlService(service.get(), SERVICE_CONTROL_STOP, &status) != FALSE;
 }
 
+StopWaitSeams& TestStopWaitSeams() {
+  static StopWaitSeams seams;
+  return seams;
+}
+
 bool StopServiceAndWait(std::wstring_view machineName, std::wstring_view serviceName) {
   return StopServiceAndWaitWithin(machineName, serviceName, kStopWaitLimitMs);
 }
@@ -74,9 +78,8 @@ bool StopServiceAndWaitWithin(std::wstring_view machineName, std::wstring_view s
   if (!::ControlService(service.get(), SERVICE_CONTROL_STOP, &status)) {
     return status.dwCurrentState == SERVICE_STOPPED;
   }
-  const auto query = win::Entries().queryStopWaitStatus;
   SERVICE_STATUS queried = {};
-  if (!query(service.get(), &queried)) {
+  if (!TestStopWaitSeams().queryStatus(service.get(), &queried)) {
     return status.dwCurrentState == SERVICE_STOPPED;
   }
   status = queried;
@@ -89,7 +92,7 @@ bool StopServiceAndWaitWithin(std::wstring_view machineName, std::wstring_view s
     // A hint of 0 (or a few ms) would make this a busy loop on the service manager.
     const DWORD pause = status.dwWaitHint < kStopPollMinMs ? kStopPollMinMs : status.dwWaitHint;
     ::Sleep(pause < left ? pause : left);
-    if (!query(service.get(), &queried)) break;
+    if (!TestStopWaitSeams().queryStatus(service.get(), &queried)) break;
     status = queried;
     if (status.dwCheckPoint < checkPoint) break;
   }

@@ -29,6 +29,12 @@ constexpr DWORD kStopPollMinMs = 100;
 // kStopWaitLimitMs. True when the service was last reported stopped.
 bool StopServiceAndWait(std::wstring_view machineName, std::wstring_view serviceName);
 
+// The status query of StopServiceAndWait's polls, which tests count.
+struct StopWaitSeams {
+  BOOL(WINAPI* queryStatus)(SC_HANDLE service, LPSERVICE_STATUS status) = ::QueryServiceStatus;
+};
+StopWaitSeams& TestStopWaitSeams();
+
 // StopServiceAndWait with another overall bound.
 bool StopServiceAndWaitWithin(std::wstring_view machineName, std::wstring_view serviceName,
                               DWORD limitMs);

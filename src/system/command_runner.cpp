@@ -17,19 +17,11 @@ bool IsFile(const std::wstring& path) {
   return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-std::wstring SystemFolder() {
-  if (!TestRunnerSeams().systemFolder.empty()) return TestRunnerSeams().systemFolder;
-  wchar_t system[MAX_PATH];
-  const UINT length = ::GetSystemDirectoryW(system, MAX_PATH);
-  if (length == 0 || length >= MAX_PATH) return {};
-  return std::wstring(system, length);
-}
-
 // CreateProcessW's own search looks in the program's folder, the current one and PATH, any of
 // which another user may plant an sc.exe in that would run elevated: only the system's is
 // taken, by its full path. Empty when the system has none.
 std::wstring SystemSc() {
-  std::wstring folder = SystemFolder();
+  std::wstring folder = TestRunnerSeams().systemFolder();
   if (folder.empty()) return {};
   if (folder.back() != L'\\') folder += L'\\';
   const std::wstring tool = folder + L"sc.exe";
@@ -37,6 +29,13 @@ std::wstring SystemSc() {
 }
 
 }  // namespace
+
+std::wstring SystemFolder() {
+  wchar_t system[MAX_PATH];
+  const UINT length = ::GetSystemDirectoryW(system, MAX_PATH);
+  if (length == 0 || length >= MAX_PATH) return {};
+  return std::wstring(system, length);
+}
 
 RunnerSeams& TestRunnerSeams() {
   static RunnerSeams seams;

@@ -25,11 +25,14 @@ constexpr int kStillRunningExitCode = 259;
 int RunCommandAndWait(std::wstring_view commandLine, std::wstring_view currentDirectory,
                       unsigned short showState);
 
-// Test seams: the bound, the folder taken for the system's (empty: the real one), the wait.
+// The system folder as GetSystemDirectoryW gives it; empty when it cannot be read.
+std::wstring SystemFolder();
+
+// Test seams: the bound, the folder sc.exe is taken from, the wait.
 struct RunnerSeams {
   DWORD waitMs = kChildWaitMs;
-  std::wstring systemFolder;
-  DWORD(WINAPI* wait)(HANDLE, DWORD) = &::WaitForSingleObject;
+  std::wstring (*systemFolder)() = SystemFolder;
+  DWORD(WINAPI* wait)(HANDLE, DWORD) = ::WaitForSingleObject;
 };
 RunnerSeams& TestRunnerSeams();
 

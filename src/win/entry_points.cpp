@@ -37,9 +37,6 @@ EntryPoints LookUp() {
   e.cancelSynchronousIo =
       FindEntry<decltype(e.cancelSynchronousIo)>(L"kernel32", "CancelSynchronousIo");
   e.ntConnectPort = FindEntry<NtConnectPortFn>(L"ntdll", "NtConnectPort");
-  e.openProcessForPath = &::OpenProcess;
-  e.queryStopWaitStatus = &::QueryServiceStatus;
-  e.openProcessForTerminate = &::OpenProcess;
   e.rtlGetVersion = FindEntry<decltype(e.rtlGetVersion)>(L"ntdll", "RtlGetVersion");
   e.setDefaultDllDirectories =
       FindEntry<decltype(e.setDefaultDllDirectories)>(L"kernel32", "SetDefaultDllDirectories");

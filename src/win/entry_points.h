@@ -24,10 +24,9 @@ using NtQueryDirectoryFileFn = LONG(WINAPI*)(HANDLE folder, HANDLE event, void* 
                                              BOOLEAN singleEntry, void* fileName,
                                              BOOLEAN restartScan);
 
-// Every entry point the program looks up at run time, and the few calls that tests must
-// replace. Filled once at start-up; a test may null or swap a field and re-run the module start
-// that reads it. The program calls directly only what Windows 2000 exports: each later function
-// is here, with a fallback.
+// Every entry point the program looks up at run time. Filled once at start-up and read at each
+// use, so a test may null a field to take the fallback. The program calls directly only what
+// Windows 2000 exports: each later function is here, with a fallback.
 struct EntryPoints {
   BOOL(WINAPI* isWow64Process)(HANDLE, PBOOL) = nullptr;                 // XP SP2
   void(WINAPI* getNativeSystemInfo)(LPSYSTEM_INFO) = nullptr;            // XP
@@ -50,15 +49,6 @@ struct EntryPoints {
   BOOL(WINAPI* cancelSynchronousIo)(HANDLE thread) = nullptr;
   // Wine has no LPC ports; tests put a stand-in receiver here.
   NtConnectPortFn ntConnectPort = nullptr;
-  // Not looked up: kernel32's OpenProcess, for the process lookups' opens to read an image
-  // path, which tests count.
-  HANDLE(WINAPI* openProcessForPath)(DWORD, BOOL, DWORD) = nullptr;
-  // Not looked up: advapi32's QueryServiceStatus, for the polls of the service stop wait, which
-  // tests count.
-  BOOL(WINAPI* queryStopWaitStatus)(SC_HANDLE, LPSERVICE_STATUS) = nullptr;
-  // And for the opens that end processes, where tests read the token's privileges: Wine ignores
-  // SeDebugPrivilege in its access checks.
-  HANDLE(WINAPI* openProcessForTerminate)(DWORD, BOOL, DWORD) = nullptr;
   // The version the platform choices take: GetVersionExW answers what a compatibility layer
   // says, and the same user's unelevated processes can set one for this program.
   LONG(WINAPI* rtlGetVersion)(OSVERSIONINFOW*) = nullptr;  // XP

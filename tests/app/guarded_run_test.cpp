@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "app/program.h"
+#include "support/scoped_seams.h"
 #include "support/test_env.h"
 
 namespace {
@@ -67,10 +68,11 @@ class ErrorBoxTest : public ::testing::TestWithParam<StationCase> {
   void SetUp() override {
     station = GetParam();
     boxes.clear();
-    app::TestErrorBoxSeams().stationFlags = ReportedFlags;
-    app::TestErrorBoxSeams().messageBox = RecordBox;
+    seams_->stationFlags = ReportedFlags;
+    seams_->messageBox = RecordBox;
   }
-  void TearDown() override { app::TestErrorBoxSeams() = app::ErrorBoxSeams(); }
+
+  ScopedSeams<app::ErrorBoxSeams> seams_{app::TestErrorBoxSeams()};
 };
 
 // A box shows only where someone can answer it; a station that cannot be read may be a

@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "disk/disk.h"
+#include "support/scoped_seams.h"
 #include "support/test_env.h"
 #include "support/unix_link.h"
 #include "tree.h"
@@ -90,13 +91,14 @@ class SwapTest : public ::testing::TestWithParam<std::tuple<SwapDuring, bool>> {
  protected:
   void SetUp() override {
     if (!UnixLink::Available()) GTEST_SKIP() << "needs Wine's Unix symbolic links";
-    disk::SetListedFolderHook(&SwapVictim);
+    seams_->listedFolder = &SwapVictim;
   }
   void TearDown() override {
-    disk::SetListedFolderHook(nullptr);
     swap.link.reset();
     swap.armed = false;
   }
+
+  ScopedSeams<disk::WalkSeams> seams_{disk::TestWalkSeams()};
 };
 
 TEST_P(SwapTest, FolderSwappedForALinkAfterListingIsNotFollowed) {

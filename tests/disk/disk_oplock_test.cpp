@@ -257,10 +257,12 @@ TEST(WatchedPassTest, WhatEscapesThePassIsRaisedOnTheCallersThread) {
   testenv::ScratchFolder scratch(L"escape");
   const std::wstring top = scratch / L"Data";
   disktest::MakeTree(top, {{L"sub\\"}, {L"sub\\a.txt"}});
-  disk::SetListedFolderHook(&RunOutOfMemory);
-  EXPECT_THROW(disk::DeleteFilesInTree(top + L"\\"), std::bad_alloc);
-  EXPECT_THROW(disk::RemoveFolderTree(top + L"\\"), std::bad_alloc);
-  disk::SetListedFolderHook(nullptr);
+  {
+    ScopedSeams<disk::WalkSeams> seams(disk::TestWalkSeams());
+    seams->listedFolder = &RunOutOfMemory;
+    EXPECT_THROW(disk::DeleteFilesInTree(top + L"\\"), std::bad_alloc);
+    EXPECT_THROW(disk::RemoveFolderTree(top + L"\\"), std::bad_alloc);
+  }
   EXPECT_TRUE(PathExists(top + L"\\sub\\a.txt"));
 }
 

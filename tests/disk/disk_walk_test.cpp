@@ -10,6 +10,7 @@
 
 #include "disk/disk.h"
 #include "disk/native_dir.h"
+#include "support/scoped_seams.h"
 #include "support/test_env.h"
 #include "support/unix_link.h"
 #include "tree.h"
@@ -81,9 +82,11 @@ TEST(DiskWalkTest, StackStaysFlatThroughEightHundredLevels) {
   if (HasFatalFailure()) return;
 
   span = StackSpan{};
-  disk::SetListedFolderHook(&RecordStack);
-  RunBothPasses(top);
-  disk::SetListedFolderHook(nullptr);
+  {
+    ScopedSeams<disk::WalkSeams> seams(disk::TestWalkSeams());
+    seams->listedFolder = &RecordStack;
+    RunBothPasses(top);
+  }
   EXPECT_FALSE(PathExists(top));
   EXPECT_GE(span.calls, 800);  // the hook saw every level
   EXPECT_LT(span.highest - span.lowest, 1024u);
@@ -106,11 +109,13 @@ TEST(DiskWalkTest, WhatLiesBelowTheDepthCapStaysAndTheWalkGoesOn) {
   }
   disktest::MakeTree(top, tree);
 
-  disk::SetMaxWalkDepth(5);
   std::vector<std::wstring> files;
-  disk::ListFilesInTree(top + L"\\", L"*.*", files);
-  RunBothPasses(top);
-  disk::SetMaxWalkDepth(disk::kMaxWalkDepth);
+  {
+    ScopedSeams<disk::WalkSeams> seams(disk::TestWalkSeams());
+    seams->maxDepth = 5;
+    disk::ListFilesInTree(top + L"\\", L"*.*", files);
+    RunBothPasses(top);
+  }
 
   EXPECT_EQ(files.size(), 11u);  // five levels of each chain and c.txt
   for (const std::wstring& chain : chains) {
@@ -158,10 +163,11 @@ class DeletionClassTest : public ::testing::Test {
  protected:
   void SetUp() override {
     deletions = DeletionLog{};
-    deletions.real = win::Entries().ntSetInformationFile;
-    win::Entries().ntSetInformationFile = &LogDeletion;
+    deletions.real = entries_->ntSetInformationFile;
+    entries_->ntSetInformationFile = &LogDeletion;
   }
-  void TearDown() override { win::Entries().ntSetInformationFile = deletions.real; }
+
+  ScopedSeams<win::EntryPoints> entries_{win::Entries()};
 
   const std::vector<Node> tree_ = {{L"a.txt"},     {L"b.txt"}, {L"ro.txt", FILE_ATTRIBUTE_READONLY},
                                    {L"c.txt"},     {L"sub\\"}, {L"sub\\d.txt"},
@@ -230,12 +236,14 @@ TEST(DiskWalkTest, OpensCarryNoBackupIntent) {
   const std::wstring top = scratch / L"Data";
   disktest::MakeTree(top, {{L"a.txt"}, {L"sub\\"}, {L"sub\\b.txt"}, {L"sub\\deep\\"}});
   openOptions.clear();
-  realOpen = win::Entries().ntOpenFile;
-  win::Entries().ntOpenFile = &LogOpen;
   std::vector<std::wstring> files;
-  disk::ListFilesInTree(top + L"\\", L"*.*", files);
-  RunBothPasses(top);
-  win::Entries().ntOpenFile = realOpen;
+  {
+    ScopedSeams<win::EntryPoints> e(win::Entries());
+    realOpen = e->ntOpenFile;
+    e->ntOpenFile = &LogOpen;
+    disk::ListFilesInTree(top + L"\\", L"*.*", files);
+    RunBothPasses(top);
+  }
 
   EXPECT_EQ(files.size(), 2u);
   EXPECT_FALSE(PathExists(top));
@@ -264,11 +272,13 @@ TEST(DiskWalkTest, OnlyNameSurrogateReparseFoldersAreLinks) {
                                   {L"cloud\\in\\b.txt"}, {L"cloud.txt"},    {L"mount\\"},
                                   {L"mount\\c.txt"},     {L"symlink\\"},    {L"symlink\\d.txt"}};
   disktest::MakeTree(top, tree);
-  disk::native::SetListedEntryHook(&TagByName);
   std::vector<std::wstring> files;
-  disk::ListFilesInTree(top + L"\\", L"*.*", files);
-  RunBothPasses(top);
-  disk::native::SetListedEntryHook(nullptr);
+  {
+    ScopedSeams<disk::native::ListingSeams> seams(disk::native::TestListingSeams());
+    seams->listedEntry = &TagByName;
+    disk::ListFilesInTree(top + L"\\", L"*.*", files);
+    RunBothPasses(top);
+  }
 
   EXPECT_EQ(std::set<std::wstring>(files.begin(), files.end()),
             (std::set<std::wstring>{top + L"\\cloud.txt", top + L"\\cloud\\a.txt",
@@ -303,14 +313,13 @@ LONG NTAPI RefuseIdClass(HANDLE folder, HANDLE event, void* apc, void* apcContex
 class ListClassRefusalTest : public ::testing::TestWithParam<LONG> {
  protected:
   void SetUp() override {
-    refusal = ListClassRefusal{win::Entries().ntQueryDirectoryFile, GetParam(), 0};
-    win::Entries().ntQueryDirectoryFile = &RefuseIdClass;
+    refusal = ListClassRefusal{entries_->ntQueryDirectoryFile, GetParam(), 0};
+    entries_->ntQueryDirectoryFile = &RefuseIdClass;
     disk::native::RestartListClass();
   }
-  void TearDown() override {
-    win::Entries().ntQueryDirectoryFile = refusal.real;
-    disk::native::RestartListClass();
-  }
+  void TearDown() override { disk::native::RestartListClass(); }
+
+  ScopedSeams<win::EntryPoints> entries_{win::Entries()};
 };
 
 // 2000 answers STATUS_INVALID_INFO_CLASS; redirectors and third-party file systems answer

@@ -1,9 +1,11 @@
 #include <windows.h>
+#include <shlobj.h>
 
 #include <gtest/gtest.h>
 
 #include "app/startup.h"
 #include "disk/user_data.h"
+#include "support/family.h"
 #include "support/maint.h"
 #include "support/test_env.h"
 #include "support/unix_link.h"
@@ -18,8 +20,12 @@ class DeleteUserDataTest : public ::testing::Test {
  protected:
   void SetUp() override {
     app::StartUp();
-    data_ = global::GetUserDataFolder();
-    ASSERT_FALSE(data_.empty());
+    // The family's shared folder, found without the program: the runs must take this one.
+    wchar_t base[MAX_PATH] = {};
+    ASSERT_TRUE(
+        ::SHGetSpecialFolderPathW(nullptr, base, testenv::ThisFamily().dataFolderCsidl, FALSE));
+    data_ = std::wstring(base) + L"\\Dravelin\\Dravelin Tidewell";
+    ASSERT_EQ(global::GetUserDataFolder(), data_);
     company_ = data_.substr(0, data_.find_last_of(L'\\'));
     testenv::RemoveTree(company_);
     ::CreateDirectoryW(company_.c_str(), nullptr);

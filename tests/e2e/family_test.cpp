@@ -1,8 +1,7 @@
-// The platform family this run is in: the prefix is the family it is named for, the program
-// takes each of that family's ways, and where the system has no sc.exe (2000) the program
-// carries out the driver steps itself, as the system's tool would.
+// The platform family this run is in: the prefix is the family it is named for, listings take
+// the family's class, and where the system has no sc.exe (2000) the program carries out the
+// driver steps itself, as the system's tool would.
 #include <windows.h>
-#include <shlobj.h>
 
 #include <gtest/gtest.h>
 
@@ -14,10 +13,8 @@
 #include "app/startup.h"
 #include "disk/disk.h"
 #include "disk/native_dir.h"
-#include "disk/user_data.h"
 #include "driver/Treiber_IFS.h"
 #include "env/apptools2.h"
-#include "ipc/deliver.h"
 #include "support/driver_service.h"
 #include "support/family.h"
 #include "support/planted_sc.h"
@@ -26,7 +23,6 @@
 #include "support/services.h"
 #include "support/test_env.h"
 #include "support/child_process.h"
-#include "system/REG.h"
 #include "system/sc_commands.h"
 #include "win/unique_handle.h"
 
@@ -49,26 +45,17 @@ TEST(FamilyTest, ThePrefixIsTheFamilyItIsNamedFor) {
   }
 }
 
-TEST(FamilyTest, TheProgramTakesEachOfItsFamilysWays) {
+// Listings ask for file ids where the family has them (not on 2000). The family's other ways are
+// shown by the whole program's runs: the driver file and the registry view by -INSTALL, the
+// carrier by -UNINSTALL's message to the guard, the data folder by -DELETEALLUSERDATA.
+TEST(FamilyTest, ListingsAskForFileIdsFromXp) {
   app::StartUp();
-  const testenv::Family& family = ThisFamily();
-  EXPECT_EQ(apptools2::Is64BitWindows, family.wow64);
-  EXPECT_EQ(REG::Registry64BitView, family.view == KEY_WOW64_64KEY);
-  EXPECT_EQ(ipc::ChosenCarrier() == ipc::Carrier::Pipe, family.carrier == testenv::Carrier::Pipe);
-  const std::wstring command = Treiber_IFS::CreateCommandLine(L"C:\\p", apptools2::Is64BitWindows);
-  EXPECT_NE(command.find(std::wstring(L"C:\\p\\") + family.driverFile + L"\""), std::wstring::npos)
-      << Narrow(command);
-
-  wchar_t base[MAX_PATH] = {};
-  ASSERT_TRUE(::SHGetSpecialFolderPathW(nullptr, base, family.dataFolderCsidl, FALSE));
-  EXPECT_EQ(global::GetUserDataFolder(), std::wstring(base) + L"\\Dravelin\\Dravelin Tidewell");
-
   testenv::ScratchFolder folder(L"family listing");
   testenv::WriteFileText(folder / L"a.txt", "a");
   std::vector<std::wstring> files;
   disk::ListFilesInTree(folder.path(), L"*.*", files);
   EXPECT_EQ(files, std::vector<std::wstring>{folder / L"a.txt"});
-  EXPECT_EQ(disk::native::ListsWithFileIds(), family.listsFileIds);
+  EXPECT_EQ(disk::native::ListsWithFileIds(), ThisFamily().listsFileIds);
 }
 
 // Stock Windows 2000: without the system's sc.exe the driver steps are carried out by the
@@ -85,23 +72,16 @@ TEST(FamilyTest, WithoutTheSystemsScTheStepsAreCarriedOutAndNoPlantedCopyRuns) {
   const bool created = testenv::ServiceExists(L"TW5IFS");
   const testenv::MaintRun removal = testenv::RunMaint(exe, L"-UNINSTALL");
 
+  // The lines of each step and the service's removal are InstallTest's, in this family too.
   EXPECT_FALSE(planted.ran()) << "a planted sc.exe ran";
-  ASSERT_EQ(install.debugLines.size(), 3u);
-  EXPECT_EQ(install.debugLines[0],
-            "(TW Driver_Install) -> sc.exe create TW5IFS type= filesys start= auto binPath= \"" +
-                Narrow(folder / ThisFamily().driverFile) +
-                "\" DisplayName= \"Dravelin Tidewell FileSystemChanges Driver\"");
-  EXPECT_EQ(install.debugLines[1], "(TW Driver_Install) -> errorcode=0");
   EXPECT_TRUE(created);
+  ASSERT_EQ(install.debugLines.size(), 3u);
   // The driver file is not there: the start is made and fails with the manager's error.
   EXPECT_NE(install.debugLines[2], "(TW Driver_Start) -> errorcode=-1");
   EXPECT_NE(install.debugLines[2], "(TW Driver_Start) -> errorcode=0");
   // It never started, so the stop finds it not active.
-  EXPECT_EQ(removal.debugLines,
-            (std::vector<std::string>{"(TW Driver_Stop) -> errorcode=1062",
-                                      "(TW Driver_Uninstall) -> sc.exe delete TW5IFS",
-                                      "(TW Driver_Uninstall) -> errorcode=0"}));
-  EXPECT_FALSE(testenv::ServiceExists(L"TW5IFS"));
+  ASSERT_FALSE(removal.debugLines.empty());
+  EXPECT_EQ(removal.debugLines[0], "(TW Driver_Stop) -> errorcode=1062");
   testenv::RemoveDriverService();
 }
 

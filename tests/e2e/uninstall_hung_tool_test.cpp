@@ -16,6 +16,7 @@
 #include "support/debug_monitor.h"
 #include "support/driver_service.h"
 #include "support/registry.h"
+#include "support/scoped_seams.h"
 #include "support/sleepers.h"
 #include "support/test_env.h"
 #include "system/command_runner.h"
@@ -23,6 +24,10 @@
 namespace {
 
 std::string Narrow(const std::wstring& text) { return std::string(text.begin(), text.end()); }
+
+// The folder the runner takes for the system's.
+std::wstring seamSystem;
+std::wstring SeamSystemFolder() { return seamSystem; }
 
 class UninstallHungToolTest : public ::testing::Test {
  protected:
@@ -32,11 +37,11 @@ class UninstallHungToolTest : public ::testing::Test {
     // The system's sc.exe, as the runner sees it, is one that never ends.
     ASSERT_TRUE(testenv::CopyTo(testenv::BuiltProgram(L"tw6-sleeper.exe"), program / L"sc.exe"));
     apptools2::ProgramFolder = program.path();
-    apptools2::TestRunnerSeams().systemFolder = program.path();
-    apptools2::TestRunnerSeams().waitMs = kBoundMs;
+    seamSystem = program.path();
+    runner_->systemFolder = SeamSystemFolder;
+    runner_->waitMs = kBoundMs;
   }
   void TearDown() override {
-    apptools2::TestRunnerSeams() = apptools2::RunnerSeams();
     const auto hung = process::FindProcesses(Narrow(program / L"sc.exe"));
     hung->Terminate(1);
     testenv::RemoveDriverService();
@@ -47,6 +52,7 @@ class UninstallHungToolTest : public ::testing::Test {
   }
   static constexpr DWORD kBoundMs = 1000;
   testenv::ScratchFolder program{L"hung sc"};
+  ScopedSeams<apptools2::RunnerSeams> runner_{apptools2::TestRunnerSeams()};
 };
 
 TEST_F(UninstallHungToolTest, EachStepWaitsItsBoundLogsStillRunningAndTheRunGoesOn) {

@@ -16,10 +16,12 @@
 #include "app/commands.h"
 #include "app/startup.h"
 #include "env/apptools2.h"
+#include "process/process.h"
 #include "support/driver_service.h"
 #include "support/family.h"
 #include "support/privileges.h"
 #include "support/registry.h"
+#include "support/scoped_seams.h"
 #include "support/sleepers.h"
 #include "support/test_guard.h"
 #include "support/test_env.h"
@@ -32,6 +34,7 @@ constexpr DWORD kEndWaitMs = 10000;
 
 struct Seen {
   win::EntryPoints real;
+  process::ProcessOpenSeams realOpen;
   std::map<DWORD, std::vector<bool>> terminateOpens;  // by process id: enabled at each open
   std::vector<bool> guardSends;                       // enabled while the message was made up
 };
@@ -39,7 +42,7 @@ Seen seen;
 
 HANDLE WINAPI OpenToEnd(DWORD access, BOOL inherit, DWORD id) {
   seen.terminateOpens[id].push_back(testenv::DebugPrivilegeEnabled());
-  return seen.real.openProcessForTerminate(access, inherit, id);
+  return seen.realOpen.openProcess(access, inherit, id);
 }
 
 // Both carriers put the sender's session into what they hand over.
@@ -47,6 +50,10 @@ BOOL WINAPI SessionForGuard(DWORD id, DWORD* session) {
   seen.guardSends.push_back(testenv::DebugPrivilegeEnabled());
   return seen.real.processIdToSessionId ? seen.real.processIdToSessionId(id, session) : FALSE;
 }
+
+// The folder the runner takes for the system's.
+std::wstring seamSystem;
+std::wstring SeamSystemFolder() { return seamSystem; }
 
 class UninstallPrivilegeTest : public ::testing::TestWithParam<bool> {
  protected:
@@ -58,16 +65,15 @@ class UninstallPrivilegeTest : public ::testing::TestWithParam<bool> {
         testenv::CopyTo(testenv::BuiltProgram(L"tw6-privilege-probe.exe"), tools_ / L"sc.exe"));
     apptools2::ProgramFolder = program_.path();
     // The probe stands in for the system's sc.exe, the only one the runner starts.
-    apptools2::TestRunnerSeams().systemFolder = tools_.path();
+    seamSystem = tools_.path();
+    runner_->systemFolder = SeamSystemFolder;
     ASSERT_TRUE(::SetEnvironmentVariableW(L"TW6_PRIVILEGE_LOG", log_.c_str()));
-    seen = Seen{win::Entries(), {}, {}};
-    win::Entries().openProcessForTerminate = OpenToEnd;
-    win::Entries().processIdToSessionId = SessionForGuard;
+    seen = Seen{win::Entries(), process::TestProcessOpenSeams(), {}, {}};
+    opens_->openProcess = OpenToEnd;
+    entries_->processIdToSessionId = SessionForGuard;
   }
   void TearDown() override {
-    win::Entries() = seen.real;
     ::SetEnvironmentVariableW(L"TW6_PRIVILEGE_LOG", nullptr);
-    apptools2::TestRunnerSeams() = apptools2::RunnerSeams();
     testenv::SetDebugPrivilege(before_);
     for (const wchar_t* verb : {testenv::kExeVerbKey, testenv::kMsiVerbKey}) {
       testenv::DeleteTree(HKEY_CLASSES_ROOT, verb, testenv::NativeView());
@@ -78,6 +84,9 @@ class UninstallPrivilegeTest : public ::testing::TestWithParam<bool> {
   bool before_ = false;
   testenv::ScratchFolder program_{L"privilege program"};
   testenv::ScratchFolder tools_{L"privilege tools"};
+  ScopedSeams<apptools2::RunnerSeams> runner_{apptools2::TestRunnerSeams()};
+  ScopedSeams<process::ProcessOpenSeams> opens_{process::TestProcessOpenSeams()};
+  ScopedSeams<win::EntryPoints> entries_{win::Entries()};
   const std::wstring log_ = program_ / L"sc.log";
 };
 

@@ -22,10 +22,13 @@ TEST(EnvironmentTest, FolderOfPathCutsAtTheLastBackslash) {
 TEST(EnvironmentTest, Is64BitWindowsFollowsTheFamilyAndAMissingEntry) {
   app::StartUp();
   EXPECT_EQ(apptools2::Is64BitWindows, testenv::Is64BitSystem());
-  win::Entries().isWow64Process = nullptr;
+  {
+    ScopedSeams<win::EntryPoints> entries(win::Entries());
+    entries->isWow64Process = nullptr;
+    apptools2::StartUp();
+    EXPECT_FALSE(apptools2::Is64BitWindows);
+  }
   apptools2::StartUp();
-  EXPECT_FALSE(apptools2::Is64BitWindows);
-  app::StartUp();
 }
 
 // The system's own version through RtlGetVersion, where GetVersionExW may answer another one
@@ -80,10 +83,9 @@ TEST(EnvironmentTest, SpecialFoldersComeThroughTheSystemFoldersShellEntries) {
   ASSERT_TRUE(::SHGetSpecialFolderPathW(nullptr, expected, CSIDL_COMMON_APPDATA, FALSE));
   EXPECT_EQ(apptools2::GetSpecialFolderPath(CSIDL_COMMON_APPDATA), expected);
 
-  const win::ShellEntries saved = shell;
-  shell.shGetSpecialFolderLocation = nullptr;
+  ScopedSeams<win::ShellEntries> entries(shell);
+  entries->shGetSpecialFolderLocation = nullptr;
   EXPECT_EQ(apptools2::GetSpecialFolderPath(CSIDL_COMMON_APPDATA), L"");
-  shell = saved;
 }
 
 }  // namespace

@@ -15,6 +15,7 @@
 #include "ipc/deliver.h"
 #include "ipc/receiver.h"
 #include "support/port_stand_in.h"
+#include "support/scoped_seams.h"
 #include "support/test_env.h"
 #include "win/entry_points.h"
 #include "win/unique_handle.h"
@@ -63,12 +64,13 @@ TEST(CarrierChoiceTest, WithoutTheLaterEntriesTheSystemIsOlderAndSessionZero) {
   DWORD session = 0;
   ASSERT_TRUE(::ProcessIdToSessionId(::GetCurrentProcessId(), &session));
   EXPECT_EQ(ipc::OwnSessionId(), session);
-  win::Entries().getNativeSystemInfo = nullptr;
-  win::Entries().processIdToSessionId = nullptr;
-  ipc::StartUp();
-  EXPECT_FALSE(ipc::NativeSystemIsX64());
-  EXPECT_EQ(ipc::OwnSessionId(), 0u);
-  app::StartUp();
+  {
+    ScopedSeams<win::EntryPoints> entries(win::Entries());
+    entries->getNativeSystemInfo = nullptr;
+    entries->processIdToSessionId = nullptr;
+    EXPECT_FALSE(ipc::NativeSystemIsX64());
+    EXPECT_EQ(ipc::OwnSessionId(), 0u);
+  }
   EXPECT_EQ(ipc::NativeSystemIsX64(), testenv::IsWow64());
 }
 

@@ -21,6 +21,7 @@
 #include "ipc/waits.h"
 #include "support/child_process.h"
 #include "support/mutex_keeper.h"
+#include "support/scoped_seams.h"
 #include "support/test_env.h"
 #include "win/unique_handle.h"
 
@@ -228,12 +229,9 @@ TEST(PipeCarrierTest, AReceiverOfAnotherUserGetsNothingInItsRealPipe) {
   const std::string channel = UniqueChannel("user");
   HandMadeQueue queue(channel, 0);
   ASSERT_TRUE(queue.ok());
-  struct Seam {
-    Seam() { ipc::TestProcessUserSeams().otherProcessUser = AnotherUser; }
-    ~Seam() { ipc::TestProcessUserSeams() = ipc::ProcessUserSeams(); }
-  };
   {
-    const Seam otherUser;
+    ScopedSeams<ipc::ProcessUserSeams> users(ipc::TestProcessUserSeams());
+    users->otherProcessUser = AnotherUser;
     EXPECT_FALSE(SendByPipe(channel, "abcd", 4));
   }
   EXPECT_TRUE(queue.ReadAvailable().empty());

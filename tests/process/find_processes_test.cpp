@@ -14,6 +14,7 @@
 #include "process/lookup.h"
 #include "process/name_match.h"
 #include "process/process_table.h"
+#include "support/scoped_seams.h"
 #include "support/sleepers.h"
 #include "support/test_env.h"
 #include "win/entry_points.h"
@@ -154,7 +155,7 @@ TEST_F(FindProcessesTest, ImagePathNeedsTheReadRightAndMemory) {
   EXPECT_EQ(withoutMemory, "?");
 }
 
-// The lookups' opens of a process to read its image path, through their entry.
+// The lookups' opens of a process to read its image path, through their seam.
 std::vector<DWORD> g_openedForPath;
 
 HANDLE WINAPI RecordingOpen(DWORD access, BOOL inherit, DWORD id) {
@@ -178,7 +179,8 @@ TEST_F(FindProcessesTest, ReadsTheMemoryOnlyOfProcessesListedUnderTheName) {
   testenv::ChildProcess inB = testenv::StartSleeperAs(b_ / L"TW6Log.exe");
   testenv::ChildProcess guard = testenv::StartSleeperAs(a_ / L"TW6Guard.exe");
   ASSERT_TRUE(inA.started() && inB.started() && guard.started());
-  win::Entries().openProcessForPath = RecordingOpen;
+  ScopedSeams<process::ProcessTableSeams> seams(process::TestProcessTableSeams());
+  seams->openProcess = RecordingOpen;
 
   for (const std::string& name : {std::string("tw6LOG.exe"), Narrow(b_ / L"TW6Log.exe")}) {
     g_openedForPath.clear();
@@ -283,15 +285,15 @@ class ProcessTableQueryTest : public FindProcessesTest {
     FindProcessesTest::SetUp();
     logger_ = testenv::StartSleeperAs(a_ / L"TW6Log.exe");
     ASSERT_TRUE(logger_.started());
-    g_real = win::Entries().ntQuerySystemInformation;
+    g_real = entries_->ntQuerySystemInformation;
     g_log = &log_;
-    win::Entries().ntQuerySystemInformation = LoggingQuery;
+    entries_->ntQuerySystemInformation = LoggingQuery;
   }
   void TearDown() override {
-    win::Entries().ntQuerySystemInformation = g_real;
     g_log = nullptr;
     FindProcessesTest::TearDown();
   }
+  ScopedSeams<win::EntryPoints> entries_{win::Entries()};
   TableQueryLog log_;
   testenv::ChildProcess logger_;
 };

@@ -6,6 +6,7 @@
 
 #include "app/startup.h"
 #include "process/handle.h"
+#include "support/scoped_seams.h"
 #include "win/entry_points.h"
 #include "win/unique_handle.h"
 
@@ -64,10 +65,11 @@ class HandleTableTest : public ::testing::TestWithParam<bool> {
     event_.reset();
   }
   void SetUp() override {
-    queries = TableQueries{win::Entries().ntQuerySystemInformation, GetParam(), {}};
-    win::Entries().ntQuerySystemInformation = LogTableQuery;
+    queries = TableQueries{entries_->ntQuerySystemInformation, GetParam(), {}};
+    entries_->ntQuerySystemInformation = LogTableQuery;
   }
-  void TearDown() override { win::Entries().ntQuerySystemInformation = queries.real; }
+
+  ScopedSeams<win::EntryPoints> entries_{win::Entries()};
 
   static win::UniqueKernelHandle event_;
   static std::vector<win::UniqueKernelHandle> copies_;

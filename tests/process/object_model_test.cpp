@@ -11,6 +11,7 @@
 #include "process/handle.h"
 #include "process/lookup.h"
 #include "process/processes.h"
+#include "support/scoped_seams.h"
 #include "win/entry_points.h"
 
 namespace {
@@ -206,18 +207,30 @@ LONG WINAPI UnallocatableHandleTable(ULONG infoClass, void* buffer, ULONG size, 
 // A table that cannot be had is a failed query: the object learns its own handle's access
 // from the object itself.
 TEST_F(ObjectModelTest, HandleObjectWithoutMemoryForTheHandleTableAsksTheObject) {
-  g_realQuery = win::Entries().ntQuerySystemInformation;
-  g_handleTableQueries = 0;
-  win::Entries().ntQuerySystemInformation = UnallocatableHandleTable;
-  ExpectOwnProcessHandleLearnsItsAccess();
-  win::Entries().ntQuerySystemInformation = g_realQuery;
+  {
+    ScopedSeams<win::EntryPoints> e(win::Entries());
+    g_realQuery = e->ntQuerySystemInformation;
+    g_handleTableQueries = 0;
+    e->ntQuerySystemInformation = UnallocatableHandleTable;
+    ExpectOwnProcessHandleLearnsItsAccess();
+  }
   EXPECT_EQ(g_handleTableQueries, 1);  // the extended table's length probe only
 }
 
 struct ErrorTextCase {
   uint32_t number;
-  uint32_t sameAs;  // a number with the same text, or 0 for the fixed form
+  uint32_t textOf;  // the error whose system message this is, or 0 for the fixed form
 };
+
+// The system's message as one line: each line break a space.
+std::string SystemText(DWORD error) {
+  char buffer[1024];
+  const DWORD length = ::FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                                        nullptr, error, 0x400, buffer, sizeof(buffer), nullptr);
+  std::string text(buffer, length);
+  for (size_t at; (at = text.find("\r\n")) != std::string::npos;) text.replace(at, 2, " ");
+  return text;
+}
 
 class ErrorTextTest : public ::testing::TestWithParam<ErrorTextCase> {};
 
@@ -225,8 +238,8 @@ TEST_P(ErrorTextTest, GivesOneLineOfSystemTextOrTheFixedForm) {
   const std::string text = process::ErrorText(GetParam().number);
   EXPECT_FALSE(text.empty());
   EXPECT_EQ(text.find_first_of("\r\n"), std::string::npos) << text;
-  if (GetParam().sameAs != 0) {
-    EXPECT_EQ(text, process::ErrorText(GetParam().sameAs));
+  if (GetParam().textOf != 0) {
+    EXPECT_EQ(text, SystemText(GetParam().textOf));
     EXPECT_EQ(text.find('$'), std::string::npos) << text;
   } else {
     char expected[32];

@@ -9,6 +9,7 @@
 #include "app/startup.h"
 #include "process/kernel_objects.h"
 #include "process/lookup.h"
+#include "support/scoped_seams.h"
 #include "support/sleepers.h"
 #include "support/test_env.h"
 #include "win/entry_points.h"
@@ -128,10 +129,13 @@ TEST_P(ReusedIdTest, AListedEntryWhoseIdNowNamesAnotherProcessLeavesThatProcessR
   testenv::ChildProcess stranger = testenv::StartSleeperAs(a_ / L"Stranger.exe", GetParam());
   ASSERT_TRUE(stranger.started());
   g_reusedId = stranger.id();
-  g_realQuery = win::Entries().ntQuerySystemInformation;
-  win::Entries().ntQuerySystemInformation = ReusedIdQuery;
-  const Ptr<IProcesses> list = process::FindProcesses("TW6Log.exe");
-  win::Entries().ntQuerySystemInformation = g_realQuery;
+  Ptr<IProcesses> list;
+  {
+    ScopedSeams<win::EntryPoints> e(win::Entries());
+    g_realQuery = e->ntQuerySystemInformation;
+    e->ntQuerySystemInformation = ReusedIdQuery;
+    list = process::FindProcesses("TW6Log.exe");
+  }
 
   ASSERT_EQ(list->GetItemCount(), 1);
   const Ptr<IProcess> listed = list->GetItem(0);

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "app/guarded_run.h"
+#include "support/scoped_seams.h"
 
 namespace {
 
@@ -48,8 +49,9 @@ int WINAPI LogBox(HWND, LPCWSTR text, LPCWSTR caption, UINT) {
 }
 
 int EndOutsideEveryHandler(const wchar_t* how, bool visible) {
-  app::TestErrorBoxSeams().stationFlags = visible ? Visible : Invisible;
-  app::TestErrorBoxSeams().messageBox = LogBox;
+  ScopedSeams<app::ErrorBoxSeams> seams(app::TestErrorBoxSeams());
+  seams->stationFlags = visible ? Visible : Invisible;
+  seams->messageBox = LogBox;
   app::QuietSystemErrorBoxes();
   app::ReportUnhandledFaults();
   if (std::wcscmp(how, L"fault") == 0) *static_cast<volatile int*>(nullptr) = 1;

@@ -28,13 +28,14 @@ uint64_t SectionSize(HANDLE section) {
 
 }  // namespace
 
-PortStandIn::PortStandIn() : saved_(win::Entries().ntConnectPort) {
+PortStandIn::PortStandIn() : entries_(win::Entries()) {
   active = this;
-  win::Entries().ntConnectPort = &PortStandIn::Connect;
+  entries_->ntConnectPort = &PortStandIn::Connect;
 }
 
+// A send reads the entry before its connect thread starts: once the test's sends have returned,
+// no call comes in after the entry is put back.
 PortStandIn::~PortStandIn() {
-  win::Entries().ntConnectPort = saved_;
   ReleaseHeldCalls();
   // A released call still writes through this object; it must not outlive it.
   if (!AllCallsReturned(60000)) std::abort();

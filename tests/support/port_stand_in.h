@@ -12,6 +12,8 @@
 
 #include "ipc/receiver.h"
 #include "ipc/records.h"
+#include "support/scoped_seams.h"
+#include "win/entry_points.h"
 #include "win/nt_port.h"
 #include "win/unique_handle.h"
 
@@ -72,7 +74,7 @@ class PortStandIn {
                             PULONG maxMessageLength, PVOID connectionInfo,
                             PULONG connectionInfoLength);
 
-  win::NtConnectPortFn saved_;
+  ScopedSeams<win::EntryPoints> entries_;
   std::mutex lock_;
   std::condition_variable changed_;
   bool released_ = false;

@@ -10,6 +10,7 @@
 
 #include "app/startup.h"
 #include "support/registry.h"
+#include "support/scoped_seams.h"
 #include "support/test_env.h"
 #include "win/entry_points.h"
 
@@ -48,11 +49,12 @@ class RegistryTest : public ::testing::Test {
 TEST_F(RegistryTest, StartUpTakesTheViewFromIsWow64Process) {
   EXPECT_EQ(REG::Registry64BitView, testenv::IsWow64());
   // Vista and XP x64 have it; 32-bit XP and 2000 do not (Wine has it in every version).
-  EXPECT_EQ(REG::RegDeleteKeyExEntry != nullptr,
+  EXPECT_EQ(win::Entries().regDeleteKeyEx != nullptr,
             testenv::IsWine() || !testenv::IsXp() || testenv::IsWow64());
 
   // Without IsWow64Process no view flag is added: under WOW64 the write is redirected.
-  win::Entries().isWow64Process = nullptr;
+  ScopedSeams<win::EntryPoints> entries(win::Entries());
+  entries->isWow64Process = nullptr;
   REG::StartUp();
   EXPECT_FALSE(REG::Registry64BitView);
   ASSERT_TRUE(REG::RegistryWriteString(HKEY_LOCAL_MACHINE, Key(), L"v", L"x"));
@@ -197,8 +199,9 @@ class RegistryKeyTreeTest : public RegistryTest, public ::testing::WithParamInte
  protected:
   void SetUp() override {
     RegistryTest::SetUp();
-    if (!GetParam()) REG::RegDeleteKeyExEntry = nullptr;
+    if (!GetParam()) entries_->regDeleteKeyEx = nullptr;
   }
+  ScopedSeams<win::EntryPoints> entries_{win::Entries()};
 };
 
 TEST_P(RegistryKeyTreeTest, RemovesNestedSubkeysAndLeavesTheOtherView) {

@@ -11,12 +11,17 @@
 #include "env/apptools2.h"
 #include "process/lookup.h"
 #include "support/child_process.h"
+#include "support/scoped_seams.h"
 #include "support/services.h"
 #include "support/test_env.h"
 
 namespace {
 
 using testenv::Quoted;
+
+// The folder the runner takes for the system's.
+std::wstring seamSystem;
+std::wstring SeamSystemFolder() { return seamSystem; }
 
 // The system's sc.exe is the probe here (the seam's system folder), so every child is the probe.
 class CommandRunnerTest : public ::testing::Test {
@@ -29,16 +34,15 @@ class CommandRunnerTest : public ::testing::Test {
     const std::wstring system = folder / L"system";
     ::CreateDirectoryW(system.c_str(), nullptr);
     ASSERT_TRUE(testenv::CopyTo(probe, system + L"\\sc.exe"));
-    apptools2::TestRunnerSeams().systemFolder = system;
+    seamSystem = system;
+    runner_->systemFolder = SeamSystemFolder;
   }
-  void TearDown() override {
-    apptools2::TestRunnerSeams() = apptools2::RunnerSeams();
-    ::SetEnvironmentVariableW(L"TW6_PROBE_LOG", nullptr);
-  }
+  void TearDown() override { ::SetEnvironmentVariableW(L"TW6_PROBE_LOG", nullptr); }
   std::wstring Logged() {
     const std::string bytes = testenv::ReadFileText(log);
     return std::wstring(reinterpret_cast<const wchar_t*>(bytes.data()), bytes.size() / 2);
   }
+  ScopedSeams<apptools2::RunnerSeams> runner_{apptools2::TestRunnerSeams()};
 };
 
 TEST_F(CommandRunnerTest, ReturnsTheChildsExitCodeUnchanged) {
@@ -86,7 +90,7 @@ TEST_F(CommandRunnerTest, LongTextIsPassedWholeNeverCut) {
 }
 
 TEST_F(CommandRunnerTest, ScRunsTheSystemToolNotOnePlantedInTheWorkingFolder) {
-  apptools2::TestRunnerSeams() = apptools2::RunnerSeams();
+  *runner_ = {};
   ASSERT_TRUE(testenv::CopyTo(probe, folder / L"sc.exe"));
   const int byName =
       apptools2::RunCommandAndWait(L"sc query tw6-no-such-service", folder.path(), 0);
@@ -168,7 +172,7 @@ class ToolSearchTest : public CommandRunnerTest, public ::testing::WithParamInte
 
 TEST_P(ToolSearchTest, OnlyTheSystemsToolRunsNeverAPlantedOne) {
   const ToolCase& c = GetParam();
-  apptools2::TestRunnerSeams().systemFolder = Place(L"search system", c.inSystem);
+  seamSystem = Place(L"search system", c.inSystem);
   apptools2::ProgramFolder = Place(L"program", true);
   const std::wstring onPath = Place(L"onpath", true);
   Place(L"relative", true);
@@ -195,11 +199,11 @@ INSTANTIATE_TEST_SUITE_P(Places, ToolSearchTest,
 
 // A child that outlives the bound is left running; the step gives the still-running code.
 TEST_F(CommandRunnerTest, AChildThatOutlivesTheBoundIsLeftRunningWithTheStillRunningCode) {
-  apptools2::TestRunnerSeams().waitMs = 300;
+  runner_->waitMs = 300;
   const std::wstring hung = folder / L"hung";
   ::CreateDirectoryW(hung.c_str(), nullptr);
   ASSERT_TRUE(testenv::CopyTo(testenv::BuiltProgram(L"tw6-sleeper.exe"), hung + L"\\sc.exe"));
-  apptools2::TestRunnerSeams().systemFolder = hung;
+  seamSystem = hung;
   const int code = apptools2::RunCommandAndWait(L"sc.exe", folder.path(), SW_HIDE);
   EXPECT_EQ(code, apptools2::kStillRunningExitCode);
   EXPECT_EQ(code, 259);
@@ -216,7 +220,7 @@ DWORD WINAPI FailingWait(HANDLE child, DWORD timeoutMs) {
 
 // A wait that fails tells nothing of the child: the step gives -1, not the still-running code.
 TEST_F(CommandRunnerTest, AFailedWaitGivesMinusOne) {
-  apptools2::TestRunnerSeams().wait = FailingWait;
+  runner_->wait = FailingWait;
   EXPECT_EQ(apptools2::RunCommandAndWait(L"sc.exe exit 7", folder.path(), SW_HIDE), -1);
   EXPECT_EQ(Logged(), L"sc.exe exit 7|" + folder.path() + L"\r\n");
 }
