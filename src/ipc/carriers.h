@@ -20,7 +20,4 @@ bool SendByPipe(std::string_view channel, const void* message, uint32_t messageL
                 uint32_t answerLen, TIpcAnswer& answer, win::UniqueKernelHandle& receiverProcess,
                 ReceiverCheck receiver);
 
-// The calling process's session as the system reports it; 0 when it cannot say.
-uint32_t OwnSessionId();
-
 }  // namespace ipc

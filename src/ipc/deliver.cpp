@@ -4,7 +4,6 @@
 
 #include "env/apptools2.h"
 #include "ipc/carriers.h"
-#include "ipc/records.h"
 #include "ipc/waits.h"
 #include "win/entry_points.h"
 

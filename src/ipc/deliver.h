@@ -1,5 +1,16 @@
 #pragma once
 
+// How one send flows. DeliverIpcMessage (deliver.cpp) counts the thread's sends in progress,
+// keeps the last-error value and picks the carrier; DeliverBy calls that carrier's SendBy*
+// (carriers.h). The carrier, port_carrier.cpp or pipe_carrier.cpp, has TIpcAnswer::SetUp
+// (answer.cpp) make the answer map and its two events when an answer is wanted and hands the
+// message over on a worker that RunWithin (bounded_work.h) gives kHandOverWaitMs: the port
+// connect carries it, or the frame goes into the receiver's pipe. It returns whether the
+// receiver took it and, for an answer, the receiver's process opened for SYNCHRONIZE. Back in
+// DeliverBy, AwaitAnswer (answer.cpp) waits for event 1 (taken up, kFirstAnswerWaitMs), then
+// event 2 (answered) or the receiver's end, and copies the answer; the answer objects are
+// released, and DeliverIpcMessage restores the last error and returns.
+
 #include <windows.h>
 
 #include <cstdint>
@@ -7,6 +18,10 @@
 
 // The sending side of the named-channel message protocol (docs/guard-channel.md).
 namespace ipc {
+
+// Sends nested on one thread (a handler that sends while a pumped wait dispatches): the eighth
+// fails at once.
+constexpr int kMaxSendsInProgress = 7;
 
 // Whether the native system is x64; false without GetNativeSystemInfo (2000).
 bool NativeSystemIsX64();
@@ -26,7 +41,8 @@ Carrier ChosenCarrier();
 // message up; INFINITE waits without limit, except that a receiver whose process cannot be
 // opened gets at most kUnwatchedAnswerWaitMs). The hand-over itself is given kHandOverWaitMs.
 // True when handed over and any answer arrived.
-// At most 7 calls may be in progress on one thread. Keeps the thread's last-error value.
+// At most kMaxSendsInProgress calls may be in progress on one thread. Keeps the thread's last-error
+// value.
 bool DeliverIpcMessage(std::string_view name, const void* messageBuf, uint32_t messageLen,
                        void* answerBuf, uint32_t answerLen, uint32_t answerTimeoutMs,
                        bool pumpMessages, ReceiverCheck receiver = nullptr);

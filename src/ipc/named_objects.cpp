@@ -31,15 +31,6 @@ win::UniqueKernelHandle PrefixThenPlain(std::string_view name, Make make) {
   return handle;
 }
 
-template <class Make>
-win::UniqueKernelHandle PrefixSessionThenPlain(std::string_view name, uint32_t sessionId,
-                                               Make make) {
-  win::UniqueKernelHandle handle(make(Widen(WithNamespacePrefix(name))));
-  if (!handle) handle.reset(make(Widen(InSession(sessionId, name))));
-  if (!handle) handle.reset(make(Widen(name)));
-  return handle;
-}
-
 }  // namespace
 
 win::UniqueKernelHandle CreateNamedMutex(std::string_view name) {
@@ -77,18 +68,6 @@ win::UniqueKernelHandle OpenNamedMap(std::string_view name, DWORD access) {
 win::UniqueKernelHandle OpenNamedMutex(std::string_view name, DWORD access) {
   return PrefixThenPlain(
       name, [&](const std::wstring& n) { return ::OpenMutexW(access, FALSE, n.c_str()); });
-}
-
-win::UniqueKernelHandle OpenSendersMap(std::string_view name, uint32_t sessionId, DWORD access) {
-  return PrefixSessionThenPlain(name, sessionId, [&](const std::wstring& n) {
-    return ::OpenFileMappingW(access, FALSE, n.c_str());
-  });
-}
-
-win::UniqueKernelHandle OpenSendersEvent(std::string_view name, uint32_t sessionId, DWORD access) {
-  return PrefixSessionThenPlain(name, sessionId, [&](const std::wstring& n) {
-    return ::OpenEventW(access, FALSE, n.c_str());
-  });
 }
 
 }  // namespace ipc

@@ -20,9 +20,4 @@ win::UniqueKernelHandle CreateNamedMap(std::string_view name, uint32_t size,
 win::UniqueKernelHandle OpenNamedMap(std::string_view name, DWORD access);
 win::UniqueKernelHandle OpenNamedMutex(std::string_view name, DWORD access);
 
-// The receiver's way to the sender's objects: NamespacePrefix, then the sender's session,
-// then the plain name.
-win::UniqueKernelHandle OpenSendersMap(std::string_view name, uint32_t sessionId, DWORD access);
-win::UniqueKernelHandle OpenSendersEvent(std::string_view name, uint32_t sessionId, DWORD access);
-
 }  // namespace ipc

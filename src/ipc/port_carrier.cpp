@@ -7,6 +7,7 @@
 #include "ipc/bounded_work.h"
 #include "ipc/carriers.h"
 #include "ipc/names.h"
+#include "ipc/process_user.h"
 #include "ipc/records.h"
 #include "ipc/usable_view.h"
 #include "ipc/waits.h"
@@ -133,13 +134,6 @@ bool SendByPort(std::string_view channel, const void* message, uint32_t messageL
   if (receiverId == 0) return false;
   if (answerLen != 0) receiverProcess.reset(::OpenProcess(SYNCHRONIZE, FALSE, receiverId));
   return true;
-}
-
-uint32_t OwnSessionId() {
-  const auto query = win::Entries().processIdToSessionId;
-  DWORD session = 0;
-  if (!query || !query(::GetCurrentProcessId(), &session)) return 0;
-  return session;
 }
 
 }  // namespace ipc

@@ -1,5 +1,6 @@
 #include "ipc/process_user.h"
 
+#include "win/entry_points.h"
 #include "win/unique_handle.h"
 
 namespace ipc {
@@ -56,5 +57,12 @@ ProcessUserSeams& TestProcessUserSeams() {
 std::wstring OwnUserName() { return TestProcessUserSeams().ownUserName(); }
 
 std::wstring UserNameOf(HANDLE process) { return TestProcessUserSeams().processUserName(process); }
+
+uint32_t OwnSessionId() {
+  const auto query = win::Entries().processIdToSessionId;
+  DWORD session = 0;
+  if (!query || !query(::GetCurrentProcessId(), &session)) return 0;
+  return session;
+}
 
 }  // namespace ipc

@@ -34,4 +34,8 @@ ProcessUserSeams& TestProcessUserSeams();
 std::wstring OwnUserName();
 std::wstring UserNameOf(HANDLE process);
 
+// The calling process's session as the system reports it, which both carriers hand over; 0 when
+// it cannot say.
+uint32_t OwnSessionId();
+
 }  // namespace ipc

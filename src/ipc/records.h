@@ -14,7 +14,6 @@ constexpr uint32_t kInlineLimit = 240;
 constexpr uint32_t kConnectionInfoSize = 260;
 constexpr uint32_t kFrameHeaderSize = 16;
 constexpr uint32_t kQueueHeaderSize = 332;
-constexpr int kMaxSendsInProgress = 7;
 
 inline void PutU32(uint8_t* at, uint32_t value) {
   at[0] = static_cast<uint8_t>(value);

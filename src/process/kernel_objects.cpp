@@ -9,16 +9,17 @@ namespace process {
 
 namespace {
 
-// Holds plain pointers: the registry owns no reference; an object leaves it when destroyed.
-struct Registry {
+// The live kernel objects by (type, id). Holds plain pointers: the table owns no reference; an
+// object leaves it when destroyed.
+struct ObjectTable {
   CriticalSection section;
   std::vector<TIKernelObj*> objects;
 };
 
 // Never destroyed, so that an object released during process exit still finds it.
-Registry& TheRegistry() {
-  static Registry* registry = new Registry;
-  return *registry;
+ObjectTable& TheObjectTable() {
+  static ObjectTable* table = new ObjectTable;
+  return *table;
 }
 
 }  // namespace
@@ -35,9 +36,9 @@ TIKernelObj::TIKernelObj(bool valid, uint32_t lastErrorNo, const std::string& la
 
 TIKernelObj::~TIKernelObj() {
   if (!FRegistered) return;
-  Registry& registry = TheRegistry();
-  SectionLock lock(registry.section);
-  auto& objects = registry.objects;
+  ObjectTable& table = TheObjectTable();
+  SectionLock lock(table.section);
+  auto& objects = table.objects;
   const auto found = std::find(objects.begin(), objects.end(), this);
   if (found != objects.end()) {
     *found = objects.back();
@@ -51,9 +52,9 @@ void* TIKernelObj::Provides(REFIID iid) {
 }
 
 Ptr<TIKernelObj> FindOrCreateKernelObj(TKernelObjType type, uint32_t id) {
-  Registry& registry = TheRegistry();
-  SectionLock lock(registry.section);
-  for (TIKernelObj* object : registry.objects) {
+  ObjectTable& table = TheObjectTable();
+  SectionLock lock(table.section);
+  for (TIKernelObj* object : table.objects) {
     // An object whose count already reached 0 is on its way out: it is not handed out again.
     if (object->FType == type && object->GetID() == id) {
       if (Ptr<TIKernelObj> found = TIBasic::TryReference(object)) return found;
@@ -63,24 +64,14 @@ Ptr<TIKernelObj> FindOrCreateKernelObj(TKernelObjType type, uint32_t id) {
                                  ? Ptr<TIKernelObj>(Make<TIProcess>(true, 0, "", type, id))
                                  : Make<TIKernelObj>(true, 0, "", type, id);
   created.get()->FRegistered = true;
-  registry.objects.push_back(created.get());
+  table.objects.push_back(created.get());
   return created;
 }
 
-Ptr<TIProcess> FindOrCreateProcess(uint32_t id) {
-  Ptr<TIKernelObj> object = FindOrCreateKernelObj(otProcess, id);
-  return Ptr<TIProcess>(static_cast<TIProcess*>(object.get()));
-}
-
-void* TIProcess::Provides(REFIID iid) {
-  if (iid == IProcess::kIid) return static_cast<IProcess*>(this);
-  return TIKernelObj::Provides(iid);
-}
-
 size_t KernelObjectCount() {
-  Registry& registry = TheRegistry();
-  SectionLock lock(registry.section);
-  return registry.objects.size();
+  ObjectTable& table = TheObjectTable();
+  SectionLock lock(table.section);
+  return table.objects.size();
 }
 
 }  // namespace process

@@ -42,7 +42,7 @@ struct ProcessOpenSeams {
 };
 ProcessOpenSeams& TestProcessOpenSeams();
 
-// The registry's process object for a process id.
+// The object table's process object for a process id.
 Ptr<TIProcess> FindOrCreateProcess(uint32_t id);
 
 }  // namespace process

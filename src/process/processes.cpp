@@ -93,4 +93,13 @@ void TIProcesses::MatchAndAdd(uint32_t id, uint32_t parentId, uint32_t session, 
   AddItem(Ptr<IProcess>(process));
 }
 
+bool TIProcesses::Terminate(uint32_t exitCode) {
+  if (!CheckValid()) return false;
+  bool ended = false;
+  for (int32_t i = 0; i < FCount; ++i) {
+    if (GetItem(i)->Terminate(exitCode)) ended = true;
+  }
+  return ended;
+}
+
 }  // namespace process

@@ -16,7 +16,7 @@
 #include "ipc/named_objects.h"
 #include "ipc/names.h"
 #include "ipc/process_user.h"
-#include "ipc/receiver.h"
+#include "ipc/receiver/receiver.h"
 #include "ipc/records.h"
 #include "ipc/waits.h"
 #include "support/child_process.h"

@@ -115,7 +115,7 @@ TEST_F(FindProcessesTest, ListsInTableOrderAndFindProcessTakesTheFirst) {
   const Ptr<process::IProcess> found = process::FindProcess("TW6Log.exe");
   EXPECT_TRUE(found->IsValid());
   EXPECT_EQ(found->GetID(), first);
-  EXPECT_EQ(found, list->GetItem(0));  // the registry's one object for that id
+  EXPECT_EQ(found, list->GetItem(0));  // the object table's one object for that id
 }
 
 TEST_F(FindProcessesTest, RefreshDropsEndedProcessesKeepsTheOthersAndAddsNewOnes) {

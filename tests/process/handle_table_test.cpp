@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "app/startup.h"
-#include "process/handle.h"
+#include "process/handle_table.h"
 #include "support/scoped_seams.h"
 #include "win/entry_points.h"
 #include "win/unique_handle.h"

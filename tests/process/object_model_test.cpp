@@ -84,7 +84,7 @@ TEST_F(ObjectModelTest, AddingAnItemTwiceKeepsItsFirstIndex) {
   EXPECT_FALSE(first->Success());
   EXPECT_EQ(list->AddItem(second), 1);
   EXPECT_EQ(list->AddItem(first), 0);
-  EXPECT_EQ(list->AddItem(FakeProcess(2)), 1);  // the registry's same object
+  EXPECT_EQ(list->AddItem(FakeProcess(2)), 1);  // the object table's same object
   EXPECT_EQ(list->GetItemCount(), 2);
   EXPECT_EQ(list->AddItem(Ptr<process::IBasic>()), -1);
   EXPECT_EQ(list->GetLastErrorNo(), 87u);
@@ -129,7 +129,7 @@ TEST_F(ObjectModelTest, AnItemInTwoListsKeepsAPositionInEach) {
   EXPECT_EQ(b->GetIndex(two.get()), 0);
 }
 
-TEST_F(ObjectModelTest, RegistryGivesOneObjectPerIdWhileReferenced) {
+TEST_F(ObjectModelTest, ObjectTableGivesOneObjectPerIdWhileReferenced) {
   Ptr<IProcesses> list = EmptyList();
   for (uint32_t n = 0; n < 20; ++n) list->AddItem(FakeProcess(n));
   Ptr<IProcess> kept = list->GetItem(5);

@@ -13,7 +13,7 @@
 
 #include "env/apptools2.h"
 #include "ipc/IPCClient.h"
-#include "ipc/receiver.h"
+#include "ipc/receiver/receiver.h"
 #include "win/unique_handle.h"
 
 namespace {

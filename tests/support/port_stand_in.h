@@ -10,7 +10,7 @@
 #include <thread>
 #include <vector>
 
-#include "ipc/receiver.h"
+#include "ipc/receiver/receiver.h"
 #include "ipc/records.h"
 #include "support/scoped_seams.h"
 #include "win/entry_points.h"

@@ -12,7 +12,7 @@
 #include "ipc/deliver.h"
 #include "ipc/named_objects.h"
 #include "ipc/names.h"
-#include "ipc/receiver.h"
+#include "ipc/receiver/receiver.h"
 #include "support/port_stand_in.h"
 #include "support/test_env.h"
 #include "win/unique_handle.h"

@@ -1,4 +1,4 @@
-#include "ipc/receiver.h"
+#include "ipc/receiver/receiver.h"
 
 #include <cstring>
 #include <vector>
@@ -6,6 +6,7 @@
 #include "ipc/named_objects.h"
 #include "ipc/names.h"
 #include "ipc/records.h"
+#include "ipc/receiver/senders_objects.h"
 #include "ipc/usable_view.h"
 
 namespace ipc {

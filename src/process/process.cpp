@@ -1,8 +1,8 @@
+#include "process/process.h"
+
 #include "env/apptools2.h"
 #include "process/handle.h"
-#include "process/process.h"
 #include "process/process_table.h"
-#include "process/processes.h"
 #include "win/unique_handle.h"
 
 namespace process {
@@ -18,6 +18,16 @@ DWORD QueryRight() {
 }
 
 }  // namespace
+
+Ptr<TIProcess> FindOrCreateProcess(uint32_t id) {
+  Ptr<TIKernelObj> object = FindOrCreateKernelObj(otProcess, id);
+  return Ptr<TIProcess>(static_cast<TIProcess*>(object.get()));
+}
+
+void* TIProcess::Provides(REFIID iid) {
+  if (iid == IProcess::kIid) return static_cast<IProcess*>(this);
+  return TIKernelObj::Provides(iid);
+}
 
 ProcessOpenSeams& TestProcessOpenSeams() {
   static ProcessOpenSeams seams;
@@ -70,15 +80,6 @@ bool TIProcess::Terminate(uint32_t exitCode) {
     return false;
   }
   return true;
-}
-
-bool TIProcesses::Terminate(uint32_t exitCode) {
-  if (!CheckValid()) return false;
-  bool ended = false;
-  for (int32_t i = 0; i < FCount; ++i) {
-    if (GetItem(i)->Terminate(exitCode)) ended = true;
-  }
-  return ended;
 }
 
 }  // namespace process
