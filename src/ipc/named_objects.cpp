@@ -26,17 +26,17 @@ class OpenToAll {
 
 template <class Make>
 win::UniqueKernelHandle PrefixThenPlain(std::string_view name, Make make) {
-  win::UniqueKernelHandle handle(make(Widen(WithNamespacePrefix(name))));
-  if (!handle) handle.reset(make(Widen(name)));
+  win::UniqueKernelHandle handle(make(WidenBytes(WithNamespacePrefix(name))));
+  if (!handle) handle.reset(make(WidenBytes(name)));
   return handle;
 }
 
 template <class Make>
 win::UniqueKernelHandle PrefixSessionThenPlain(std::string_view name, uint32_t sessionId,
                                                Make make) {
-  win::UniqueKernelHandle handle(make(Widen(WithNamespacePrefix(name))));
-  if (!handle) handle.reset(make(Widen(InSession(sessionId, name))));
-  if (!handle) handle.reset(make(Widen(name)));
+  win::UniqueKernelHandle handle(make(WidenBytes(WithNamespacePrefix(name))));
+  if (!handle) handle.reset(make(WidenBytes(InSession(sessionId, name))));
+  if (!handle) handle.reset(make(WidenBytes(name)));
   return handle;
 }
 
