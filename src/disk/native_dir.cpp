@@ -74,8 +74,6 @@ struct FullDirectoryInformation {
 static_assert(offsetof(IdBothDirectoryInformation, name) == 104, "FILE_ID_BOTH_DIR_INFORMATION");
 static_assert(offsetof(FullDirectoryInformation, name) == 68, "FILE_FULL_DIR_INFORMATION");
 
-// The listing class taken, for the rest of the process; the calls themselves are in
-// win::Entries().
 // Windows 2000 lists without file ids: it refuses the class that has them, and a system that
 // says it is 2000 is not asked, so the 2000 way is the one taken wherever 2000 is reported.
 ULONG FirstListClass() {
@@ -84,6 +82,8 @@ ULONG FirstListClass() {
                                           : kFileIdBothDirectoryInformation;
 }
 
+// The listing class taken, kept for the rest of the process; the calls themselves are in
+// win::Entries().
 ULONG& ListClass() {
   static ULONG listClass = FirstListClass();
   return listClass;

@@ -10,8 +10,8 @@
 
 #include "win/nt_status.h"
 
-// Information classes and record reading of the process model's native calls,
-// which sit in win::Entries().
+// Information classes and record reading of the process model's native calls, which sit in
+// win::Entries().
 namespace process::ntdll {
 
 using namespace win::nt;  // the status codes

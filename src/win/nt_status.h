@@ -2,8 +2,8 @@
 
 #include <windows.h>
 
-// The native calls' status codes this program tells apart. NT_SUCCESS is any status >= 0, so a
-// warning or informational status is not success unless the caller says so.
+// The status codes of the native calls that this program tells apart (NTSTATUS: negative for
+// errors and warnings, 0 and above for success).
 namespace win::nt {
 
 constexpr LONG kStatusSuccess = 0;
