@@ -9,7 +9,8 @@ namespace app {
 
 namespace {
 
-std::wstring Widen(const char* text) {
+// Exception texts are narrow: read in the ANSI code page.
+std::wstring WidenFromCodePage(const char* text) {
   const int length = ::MultiByteToWideChar(CP_ACP, 0, text, -1, nullptr, 0);
   if (length <= 1) return std::wstring();
   std::wstring result(static_cast<size_t>(length), L'\0');
@@ -83,7 +84,7 @@ int RunGuarded(const std::function<void()>& body, ErrorReporter report) {
     body();
     return 0;
   } catch (const std::exception& error) {
-    report(Widen(error.what()));
+    report(WidenFromCodePage(error.what()));
   } catch (...) {
     report(L"Unknown error.");
   }

@@ -2,14 +2,12 @@
 
 #include "env/apptools2.h"
 #include "shell/nogui_GuardOptions.h"
-#include "system/REG.h"
 #include "win/entry_points.h"
 
 namespace app {
 
 void StartUp() {
   win::LoadEntryPoints();
-  REG::StartUp();
   apptools2::StartUp();
   nogui_GuardOptions::StartUp();
 }

@@ -55,7 +55,7 @@ win::UniqueFileHandle OpenTop(std::wstring_view folder, int levels, native::Purp
   win::UniqueFileHandle handle = native::OpenFolderByPath(path.substr(0, cut));
   for (size_t i = 0; handle && i < names.size(); ++i) {
     native::Entry entry;
-    if (!native::FindEntry(handle.get(), names[i], entry)) return {};
+    if (!native::ListEntryNamed(handle.get(), names[i], entry)) return {};
     const bool top = i + 1 == names.size();
     handle = native::OpenListedFolder(handle.get(), entry, top ? purpose : native::Purpose::List);
   }

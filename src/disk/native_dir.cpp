@@ -6,18 +6,15 @@
 
 #include "env/apptools2.h"
 #include "win/entry_points.h"
+#include "win/nt_status.h"
 
 namespace disk::native {
 
 namespace {
 
-constexpr NTSTATUS kStatusNotImplemented = static_cast<NTSTATUS>(0xC0000002);
-constexpr NTSTATUS kStatusInvalidInfoClass = static_cast<NTSTATUS>(0xC0000003);
-constexpr NTSTATUS kStatusInvalidParameter = static_cast<NTSTATUS>(0xC000000D);
-constexpr NTSTATUS kStatusInvalidDeviceRequest = static_cast<NTSTATUS>(0xC0000010);
-constexpr NTSTATUS kStatusNotSupported = static_cast<NTSTATUS>(0xC00000BB);
-constexpr NTSTATUS kStatusOplockBreakInProgress = 0x00000108;  // a success status
-constexpr ULONG kOpenReparsePoint = 0x00200000;                // FILE_OPEN_REPARSE_POINT
+using namespace win::nt;
+
+constexpr ULONG kOpenReparsePoint = 0x00200000;  // FILE_OPEN_REPARSE_POINT
 // An open that breaks another process's oplock answers at once instead of waiting for the holder
 // to acknowledge, which he may never do.
 constexpr ULONG kCompleteIfOplocked = 0x00000100;  // FILE_COMPLETE_IF_OPLOCKED
@@ -77,7 +74,6 @@ struct FullDirectoryInformation {
 static_assert(offsetof(IdBothDirectoryInformation, name) == 104, "FILE_ID_BOTH_DIR_INFORMATION");
 static_assert(offsetof(FullDirectoryInformation, name) == 68, "FILE_FULL_DIR_INFORMATION");
 
-// The listing's state; the calls themselves are in win::Entries().
 // Windows 2000 lists without file ids: it refuses the class that has them, and a system that
 // says it is 2000 is not asked, so the 2000 way is the one taken wherever 2000 is reported.
 ULONG FirstListClass() {
@@ -86,13 +82,11 @@ ULONG FirstListClass() {
                                           : kFileIdBothDirectoryInformation;
 }
 
-struct Ntdll {
-  ULONG listClass = FirstListClass();
-};
-
-Ntdll& Nt() {
-  static Ntdll ntdll;
-  return ntdll;
+// The listing class taken, kept for the rest of the process; the calls themselves are in
+// win::Entries().
+ULONG& ListClass() {
+  static ULONG listClass = FirstListClass();
+  return listClass;
 }
 
 bool Complete() {
@@ -201,13 +195,13 @@ size_t Read(HANDLE folder, std::vector<LONGLONG>& buffer, bool restart, UNICODE_
   const ULONG size = static_cast<ULONG>(buffer.size() * sizeof(LONGLONG));
   NTSTATUS status =
       win::Entries().ntQueryDirectoryFile(folder, nullptr, nullptr, nullptr, &io, buffer.data(),
-                                          size, Nt().listClass, name != nullptr, name, restart);
+                                          size, ListClass(), name != nullptr, name, restart);
   // The full class is the older one that still gives reparse tags.
-  if (RefusesClass(status) && Nt().listClass != kFileFullDirectoryInformation) {
-    Nt().listClass = kFileFullDirectoryInformation;
+  if (RefusesClass(status) && ListClass() != kFileFullDirectoryInformation) {
+    ListClass() = kFileFullDirectoryInformation;
     status =
         win::Entries().ntQueryDirectoryFile(folder, nullptr, nullptr, nullptr, &io, buffer.data(),
-                                            size, Nt().listClass, name != nullptr, name, restart);
+                                            size, ListClass(), name != nullptr, name, restart);
   }
   // STATUS_NO_MORE_FILES and STATUS_NO_SUCH_FILE are warnings or errors, never success.
   if (status != 0) return 0;
@@ -221,7 +215,7 @@ size_t Parse(const std::vector<LONGLONG>& buffer, size_t offset, size_t filled, 
   const WCHAR* name;
   ULONG eaSize;
   entry.id = 0;
-  if (Nt().listClass == kFileIdBothDirectoryInformation) {
+  if (ListClass() == kFileIdBothDirectoryInformation) {
     const auto* info = reinterpret_cast<const IdBothDirectoryInformation*>(bytes);
     name = info->name;
     eaSize = info->eaSize;
@@ -283,7 +277,7 @@ void FolderReader::Restart() {
   offset_ = 0;
 }
 
-bool FindEntry(HANDLE folder, const std::wstring& name, Entry& entry) {
+bool ListEntryNamed(HANDLE folder, const std::wstring& name, Entry& entry) {
   if (name.empty() || name.find_first_of(L"*?<>\"") != std::wstring::npos) return false;
   std::vector<LONGLONG> buffer(kReaderBytes / sizeof(LONGLONG));
   UNICODE_STRING counted = Counted(name);
@@ -348,9 +342,9 @@ bool Deleter::Delete(HANDLE handle) {
       SetInformation(handle, &deleteFile, sizeof(deleteFile), kFileDispositionInformation));
 }
 
-bool ListsWithFileIds() { return Nt().listClass == kFileIdBothDirectoryInformation; }
+bool ListsWithFileIds() { return ListClass() == kFileIdBothDirectoryInformation; }
 
-void RestartListClass() { Nt().listClass = FirstListClass(); }
+void RestartListClass() { ListClass() = FirstListClass(); }
 
 ListingSeams& TestListingSeams() {
   static ListingSeams seams;

@@ -52,8 +52,9 @@ class FolderReader {
   bool ended_ = false;
 };
 
-// The entry of one name in a freshly opened folder handle.
-bool FindEntry(HANDLE folder, const std::wstring& name, Entry& entry);
+// The entry of one name as the folder lists it (no wildcards), read through a freshly opened
+// folder handle: what OpenListedFolder and OpenListedFile then check the opened handle against.
+bool ListEntryNamed(HANDLE folder, const std::wstring& name, Entry& entry);
 
 enum class Purpose { List, Remove };
 

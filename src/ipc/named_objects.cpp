@@ -26,8 +26,8 @@ class OpenToAll {
 
 template <class Make>
 win::UniqueKernelHandle PrefixThenPlain(std::string_view name, Make make) {
-  win::UniqueKernelHandle handle(make(Widen(WithNamespacePrefix(name))));
-  if (!handle) handle.reset(make(Widen(name)));
+  win::UniqueKernelHandle handle(make(WidenBytes(WithNamespacePrefix(name))));
+  if (!handle) handle.reset(make(WidenBytes(name)));
   return handle;
 }
 

@@ -1,33 +1,14 @@
 #include "ipc/names.h"
 
-#include <array>
 #include <cstddef>
 #include <initializer_list>
+
+#include "win/number_text.h"
+#include "win/scrambled.h"
 
 namespace ipc {
 
 namespace {
-
-// The texts are scrambled at compile time, so only the scrambled bytes reach the image.
-constexpr uint8_t KeyAt(size_t text, size_t index) {
-  return static_cast<uint8_t>(0x5C + 0x3B * text + 0x1F * index + ((index * index) >> 1));
-}
-
-template <size_t N>
-struct Scrambled {
-  std::array<uint8_t, N - 1> bytes{};
-  size_t text = 0;
-};
-
-template <size_t N>
-constexpr Scrambled<N> Scramble(size_t text, const char (&plain)[N]) {
-  Scrambled<N> out;
-  out.text = text;
-  for (size_t i = 0; i + 1 < N; ++i) {
-    out.bytes[i] = static_cast<uint8_t>(static_cast<uint8_t>(plain[i]) ^ KeyAt(text, i));
-  }
-  return out;
-}
 
 // Unscrambled once into storage without a destructor: a hand-over given up at its bound may
 // still build names on its thread while the runtime destroys its statics at exit.
@@ -36,30 +17,33 @@ char plainTexts[9][kLongestText];
 size_t plainLengths[9];
 
 template <size_t N>
-bool Unscramble(const Scrambled<N>& s) {
+bool Unscramble(FixedText which, const win::Hidden<N>& hidden) {
   static_assert(N - 1 <= kLongestText, "a fixed text longer than its storage");
-  for (size_t i = 0; i < s.bytes.size(); ++i) {
-    plainTexts[s.text][i] = static_cast<char>(s.bytes[i] ^ KeyAt(s.text, i));
-  }
-  plainLengths[s.text] = s.bytes.size();
+  const auto index = static_cast<size_t>(which);
+  win::RevealInto(hidden, plainTexts[index]);
+  plainLengths[index] = N - 1;
   return true;
 }
 
 // The one place where the nine values are chosen.
-constexpr auto kPortPrefix = Scramble(0, "\\RPC Control\\TW6Ipc_");
-constexpr auto kQueueTag = Scramble(1, "_TW6IpcQueue");
-constexpr auto kMutexTag = Scramble(2, "_Mutex");
-constexpr auto kMapTag = Scramble(3, "_Map");
-constexpr auto kCounterTag = Scramble(4, "_Counter");
-constexpr auto kAnswerTag = Scramble(5, "_TW6IpcAnswer");
-constexpr auto kEventTag = Scramble(6, "_Event");
-constexpr auto kNamespacePrefix = Scramble(7, "Global\\");
-constexpr auto kSessionPrefix = Scramble(8, "Session\\");
+constexpr auto kPortPrefix = win::Hide("\\RPC Control\\TW6Ipc_");
+constexpr auto kQueueTag = win::Hide("_TW6IpcQueue");
+constexpr auto kMutexTag = win::Hide("_Mutex");
+constexpr auto kMapTag = win::Hide("_Map");
+constexpr auto kCounterTag = win::Hide("_Counter");
+constexpr auto kAnswerTag = win::Hide("_TW6IpcAnswer");
+constexpr auto kEventTag = win::Hide("_Event");
+constexpr auto kNamespacePrefix = win::Hide("Global\\");
+constexpr auto kSessionPrefix = win::Hide("Session\\");
 
 bool UnscrambleAll() {
-  return Unscramble(kPortPrefix) && Unscramble(kQueueTag) && Unscramble(kMutexTag) &&
-         Unscramble(kMapTag) && Unscramble(kCounterTag) && Unscramble(kAnswerTag) &&
-         Unscramble(kEventTag) && Unscramble(kNamespacePrefix) && Unscramble(kSessionPrefix);
+  return Unscramble(FixedText::PortPrefix, kPortPrefix) &&
+         Unscramble(FixedText::QueueTag, kQueueTag) && Unscramble(FixedText::MutexTag, kMutexTag) &&
+         Unscramble(FixedText::MapTag, kMapTag) && Unscramble(FixedText::CounterTag, kCounterTag) &&
+         Unscramble(FixedText::AnswerTag, kAnswerTag) &&
+         Unscramble(FixedText::EventTag, kEventTag) &&
+         Unscramble(FixedText::NamespacePrefix, kNamespacePrefix) &&
+         Unscramble(FixedText::SessionPrefix, kSessionPrefix);
 }
 
 std::string Join(std::initializer_list<std::string_view> parts) {
@@ -98,17 +82,7 @@ std::string_view Text(FixedText which) {
   return std::string_view(plainTexts[index], plainLengths[index]);
 }
 
-std::string Decimal(uint32_t value) { return std::to_string(value); }
-
-std::string HexProcessId(uint32_t processId) {
-  static const char kDigits[] = "0123456789abcdef";
-  std::string digits;
-  do {
-    digits.insert(digits.begin(), kDigits[processId & 0xF]);
-    processId >>= 4;
-  } while (processId != 0);
-  return "$" + digits;
-}
+std::string HexProcessId(uint32_t processId) { return "$" + win::HexText(processId); }
 
 std::string PortName(std::string_view channel) {
   return Join({Text(FixedText::PortPrefix), channel});
@@ -131,7 +105,7 @@ std::string AnswerBasePrefix(std::string_view channel) {
 }
 
 std::string AnswerBaseName(std::string_view channel, uint32_t counter) {
-  return AnswerBasePrefix(channel) + Decimal(counter);
+  return AnswerBasePrefix(channel) + win::NumberText(counter);
 }
 
 std::string AnswerBaseName(std::string_view channel, uint32_t counter, uint32_t processId) {
@@ -151,10 +125,10 @@ std::string WithNamespacePrefix(std::string_view name) {
 }
 
 std::string InSession(uint32_t sessionId, std::string_view name) {
-  return Join({Text(FixedText::SessionPrefix), Decimal(sessionId), "\\", name});
+  return Join({Text(FixedText::SessionPrefix), win::NumberText(sessionId), "\\", name});
 }
 
-std::wstring Widen(std::string_view text) {
+std::wstring WidenBytes(std::string_view text) {
   std::wstring wide;
   wide.reserve(text.size());
   for (char c : text) wide += static_cast<wchar_t>(static_cast<unsigned char>(c));

@@ -26,7 +26,6 @@ enum class FixedText {
 // the process ends: nothing destroys it at exit.
 std::string_view Text(FixedText which);
 
-std::string Decimal(uint32_t value);
 // "$" + lower-case hex without leading zeros: 4660 -> "$1234".
 std::string HexProcessId(uint32_t processId);
 
@@ -48,7 +47,7 @@ std::string WithNamespacePrefix(std::string_view name);
 std::string InSession(uint32_t sessionId, std::string_view name);
 
 // Kernel objects take UTF-16 names: each byte becomes one unit of the same value, no code page.
-std::wstring Widen(std::string_view text);
+std::wstring WidenBytes(std::string_view text);
 
 // User names are narrowed to UTF-8 for the channel name: lossless, independent of the code
 // page, and ASCII names stay as they are. An unpaired surrogate becomes U+FFFD.

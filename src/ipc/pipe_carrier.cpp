@@ -13,6 +13,7 @@
 #include "ipc/records.h"
 #include "ipc/usable_view.h"
 #include "ipc/waits.h"
+#include "win/number_text.h"
 
 namespace ipc {
 
@@ -85,7 +86,7 @@ struct PendingSend : BoundedWork {
     }
 
     const uint32_t counter = QueueHeader::Counter(header);
-    if (!answer.SetUp(answerPrefix + Decimal(counter), answerLen)) return false;
+    if (!answer.SetUp(answerPrefix + win::NumberText(counter), answerLen)) return false;
 
     // Any process of the session may make the queue map first and name any handle of any
     // process: this elevated sender writes only into a pipe of the receiver it means.

@@ -96,7 +96,7 @@ bool SendByPort(std::string_view channel, const void* message, uint32_t messageL
     return false;
   }
 
-  call->portName = Widen(PortName(channel));
+  call->portName = WidenBytes(PortName(channel));
   // The counted string holds byte lengths in 16 bits.
   if (call->portName.size() * sizeof(wchar_t) + sizeof(wchar_t) > 0xFFFF) return false;
 

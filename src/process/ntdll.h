@@ -8,15 +8,13 @@
 #include <memory>
 #include <new>
 
-// Status codes, information classes and record reading of the process model's native calls,
-// which sit in win::Entries().
+#include "win/nt_status.h"
+
+// Information classes and record reading of the process model's native calls, which sit in
+// win::Entries().
 namespace process::ntdll {
 
-constexpr LONG kStatusSuccess = 0;
-constexpr LONG kStatusInvalidInfoClass = static_cast<LONG>(0xC0000003);
-constexpr LONG kStatusInfoLengthMismatch = static_cast<LONG>(0xC0000004);
-constexpr LONG kStatusNoMemory = static_cast<LONG>(0xC0000017);
-constexpr LONG kStatusProcedureNotFound = static_cast<LONG>(0xC000007A);
+using namespace win::nt;  // the status codes
 
 constexpr ULONG kSystemProcessInformation = 5;
 constexpr ULONG kSystemHandleInformation = 16;

@@ -10,13 +10,14 @@
 
 namespace REG {
 
-bool Registry64BitView = false;
-
 namespace {
 
-REGSAM ReadMask() { return Registry64BitView ? KEY_READ | KEY_WOW64_64KEY : KEY_READ; }  // 0x20119
+// Under WOW64 the 64-bit view, as the environment found at start-up.
+REGSAM ReadMask() {
+  return apptools2::Is64BitWindows ? KEY_READ | KEY_WOW64_64KEY : KEY_READ;  // 0x20119
+}
 REGSAM WriteMask() {
-  return Registry64BitView ? KEY_ALL_ACCESS | KEY_WOW64_64KEY : KEY_ALL_ACCESS;  // 0xF013F
+  return apptools2::Is64BitWindows ? KEY_ALL_ACCESS | KEY_WOW64_64KEY : KEY_ALL_ACCESS;  // 0xF013F
 }
 
 win::UniqueRegKey Open(HKEY root, std::wstring_view subKey, REGSAM mask) {
@@ -58,8 +59,6 @@ void DeleteKeyAndSubkeys(HKEY parent, const std::wstring& name) {
 }
 
 }  // namespace
-
-void StartUp() { Registry64BitView = apptools2::RunningUnderWow64(); }
 
 bool RegistryKeyExists(HKEY root, std::wstring_view subKey) {
   return static_cast<bool>(Open(root, subKey, ReadMask()));

@@ -5,14 +5,9 @@
 #include <string>
 #include <string_view>
 
-// Registry access of every task. Each call opens and closes its own key; under WOW64 every
-// open, create and delete addresses the 64-bit view.
+// Registry access of every task. Each call opens and closes its own key; under WOW64
+// (apptools2::Is64BitWindows) every open, create and delete addresses the 64-bit view.
 namespace REG {
-
-// Set by StartUp, read-only afterwards.
-extern bool Registry64BitView;
-
-void StartUp();
 
 // False also when the key exists but cannot be opened for reading.
 bool RegistryKeyExists(HKEY root, std::wstring_view subKey);

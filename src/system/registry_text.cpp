@@ -1,5 +1,7 @@
 #include "system/registry_text.h"
 
+#include "win/number_text.h"
+
 namespace REG {
 
 namespace {
@@ -27,13 +29,8 @@ bool ReadUnsigned(const std::uint8_t* data, std::size_t size, std::size_t width,
 }
 
 std::u16string Decimal(std::uint64_t magnitude, bool negative) {
-  std::u16string digits;
-  do {
-    digits.insert(digits.begin(), static_cast<char16_t>(u'0' + magnitude % 10));
-    magnitude /= 10;
-  } while (magnitude != 0);
-  if (negative) digits.insert(digits.begin(), u'-');
-  return digits;
+  const std::string digits = win::NumberText(magnitude, 10, negative);
+  return std::u16string(digits.begin(), digits.end());
 }
 
 }  // namespace

@@ -2,28 +2,25 @@
 
 namespace win {
 
-// Small writers in place of the printf family, whose formatting code outweighs the program.
-std::wstring DecimalText(int value) {
-  // Through unsigned, so that the most negative value has a magnitude.
-  unsigned magnitude = value < 0 ? 0u - static_cast<unsigned>(value) : static_cast<unsigned>(value);
-  wchar_t digits[12];
-  size_t at = sizeof(digits) / sizeof(digits[0]);
-  do {
-    digits[--at] = static_cast<wchar_t>(L'0' + magnitude % 10);
-    magnitude /= 10;
-  } while (magnitude != 0);
-  if (value < 0) digits[--at] = L'-';
-  return std::wstring(digits + at, digits + sizeof(digits) / sizeof(digits[0]));
-}
-
-std::string HexText(unsigned value) {
-  char digits[8];
+std::string NumberText(std::uint64_t magnitude, unsigned base, bool negative) {
+  char digits[21];  // 20 decimal digits of the largest value and a sign
   size_t at = sizeof(digits);
   do {
-    digits[--at] = "0123456789abcdef"[value & 0xF];
-    value >>= 4;
-  } while (value != 0);
+    digits[--at] = "0123456789abcdef"[magnitude % base];
+    magnitude /= base;
+  } while (magnitude != 0);
+  if (negative) digits[--at] = '-';
   return std::string(digits + at, digits + sizeof(digits));
 }
+
+std::wstring DecimalText(int value) {
+  // Through unsigned, so that the most negative value has a magnitude.
+  const unsigned magnitude =
+      value < 0 ? 0u - static_cast<unsigned>(value) : static_cast<unsigned>(value);
+  const std::string text = NumberText(magnitude, 10, value < 0);
+  return std::wstring(text.begin(), text.end());
+}
+
+std::string HexText(unsigned value) { return NumberText(value, 16); }
 
 }  // namespace win

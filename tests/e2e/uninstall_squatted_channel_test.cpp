@@ -32,7 +32,7 @@ win::UniqueKernelHandle SquatReserved(const std::vector<std::string>& names) {
   for (const std::string& name : names) {
     if (map) break;
     map.reset(::CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE | SEC_RESERVE, 0,
-                                   kSquatSize, ipc::Widen(name).c_str()));
+                                   kSquatSize, ipc::WidenBytes(name).c_str()));
   }
   return map;
 }
@@ -138,7 +138,7 @@ TEST(UninstallSquattedChannelTest, AFileBackedQueueMapIsLeftAloneAndTheRunEndsEv
   for (const std::string& tried : {ipc::WithNamespacePrefix(name), name}) {
     if (!map) {
       map.reset(::CreateFileMappingW(file.get(), nullptr, PAGE_READWRITE, 0, 0,
-                                     ipc::Widen(tried).c_str()));
+                                     ipc::WidenBytes(tried).c_str()));
     }
   }
   ASSERT_TRUE(map);

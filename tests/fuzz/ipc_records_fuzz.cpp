@@ -50,7 +50,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string narrow = ipc::NarrowUserName(user);
   if (!ValidUtf8(narrow) || narrow != ipc::NarrowUserName(user)) abort();
   const std::string channel = "TW6_GuardChannel_" + narrow;
-  if (ipc::Widen(channel).size() != channel.size()) abort();
+  if (ipc::WidenBytes(channel).size() != channel.size()) abort();
   if (ipc::AnswerBaseName(channel, length) == ipc::AnswerBaseName(channel, length + 1)) abort();
   return 0;
 }

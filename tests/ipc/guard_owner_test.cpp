@@ -80,7 +80,7 @@ class ForgedQueue {
     for (const std::string& tried : {ipc::WithNamespacePrefix(name), name}) {
       if (!map_) {
         map_.reset(::CreateFileMappingW(backing, nullptr, PAGE_READWRITE, 0, ipc::kQueueHeaderSize,
-                                        ipc::Widen(tried).c_str()));
+                                        ipc::WidenBytes(tried).c_str()));
       }
     }
     view_.reset(::MapViewOfFile(map_.get(), FILE_MAP_ALL_ACCESS, 0, 0, 0));
@@ -187,7 +187,7 @@ TEST_F(GuardOwnerTest, AnAnswerMapMadeFirstBySomeoneElseIsNotUsed) {
   for (const std::string& tried : {ipc::WithNamespacePrefix(name), name}) {
     if (!squat) {
       squat.reset(::CreateFileMappingW(file.get(), nullptr, PAGE_READWRITE, 0, 0,
-                                       ipc::Widen(tried).c_str()));
+                                       ipc::WidenBytes(tried).c_str()));
     }
   }
   ASSERT_TRUE(squat);
@@ -241,7 +241,7 @@ TEST_P(NotifyGuardUsersTest, TheGuardHears995OnceOnItsUsersChannel) {
     std::vector<std::wstring> ports, expected;
     for (const testenv::PortConnect& call : standIn.Connects()) ports.push_back(call.portName);
     for (const std::string& channel : addressed) {
-      expected.push_back(ipc::Widen(ipc::PortName(channel)));
+      expected.push_back(ipc::WidenBytes(ipc::PortName(channel)));
     }
     EXPECT_EQ(ports, expected);
   }

@@ -104,7 +104,8 @@ TEST(PipeCarrierTest, NoReceiverGivesFalseAndLeavesNoMutex) {
   const std::string channel = UniqueChannel("none");
   EXPECT_FALSE(SendByPipe(channel, "abcd", 4));
   EXPECT_FALSE(ipc::OpenNamedMutex(ipc::QueueMutexName(channel), SYNCHRONIZE));
-  EXPECT_FALSE(::OpenMutexW(SYNCHRONIZE, FALSE, ipc::Widen(ipc::QueueMutexName(channel)).c_str()));
+  EXPECT_FALSE(
+      ::OpenMutexW(SYNCHRONIZE, FALSE, ipc::WidenBytes(ipc::QueueMutexName(channel)).c_str()));
 }
 
 TEST(PipeCarrierTest, AHeaderWhoseOwnerOrPipeIsGoneGivesFalseAndFreesTheMutex) {
@@ -203,7 +204,7 @@ TEST(PipeCarrierTest, AQueueMapMadeFirstAsReservedOnlyIsTreatedAsAbsent) {
     if (!squatted) {
       squatted.reset(::CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr,
                                           PAGE_READWRITE | SEC_RESERVE, 0, 4096,
-                                          ipc::Widen(name).c_str()));
+                                          ipc::WidenBytes(name).c_str()));
     }
   }
   ASSERT_TRUE(squatted);

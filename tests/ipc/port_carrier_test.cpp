@@ -56,7 +56,7 @@ TEST_P(PortMessageLengthTest, UpTo240InlineAboveInASectionOfExactlyThatSize) {
   const std::vector<testenv::PortConnect> calls = standIn.Connects();
   ASSERT_EQ(calls.size(), 1u);
   const testenv::PortConnect& call = calls[0];
-  const std::wstring portName = ipc::Widen(ipc::PortName(channel));
+  const std::wstring portName = ipc::WidenBytes(ipc::PortName(channel));
   EXPECT_EQ(call.portName, portName);
   EXPECT_EQ(call.nameLength, portName.size() * 2);
   EXPECT_EQ(call.nameMaximumLength, portName.size() * 2 + 2);

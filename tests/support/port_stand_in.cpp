@@ -45,7 +45,7 @@ PortStandIn::~PortStandIn() {
 
 void PortStandIn::Open(const std::string& channel, Port port) {
   std::lock_guard<std::mutex> hold(lock_);
-  ports_[ipc::Widen(ipc::PortName(channel))] = {channel, std::move(port)};
+  ports_[ipc::WidenBytes(ipc::PortName(channel))] = {channel, std::move(port)};
 }
 
 std::vector<PortConnect> PortStandIn::Connects() {

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "app/startup.h"
+#include "env/apptools2.h"
 #include "support/registry.h"
 #include "support/scoped_seams.h"
 #include "support/test_env.h"
@@ -47,7 +48,7 @@ class RegistryTest : public ::testing::Test {
 };
 
 TEST_F(RegistryTest, StartUpTakesTheViewFromIsWow64Process) {
-  EXPECT_EQ(REG::Registry64BitView, testenv::IsWow64());
+  EXPECT_EQ(apptools2::Is64BitWindows, testenv::IsWow64());
   // Vista and XP x64 have it; 32-bit XP and 2000 do not (Wine has it in every version).
   EXPECT_EQ(win::Entries().regDeleteKeyEx != nullptr,
             testenv::IsWine() || !testenv::IsXp() || testenv::IsWow64());
@@ -55,8 +56,8 @@ TEST_F(RegistryTest, StartUpTakesTheViewFromIsWow64Process) {
   // Without IsWow64Process no view flag is added: under WOW64 the write is redirected.
   ScopedSeams<win::EntryPoints> entries(win::Entries());
   entries->isWow64Process = nullptr;
-  REG::StartUp();
-  EXPECT_FALSE(REG::Registry64BitView);
+  apptools2::StartUp();
+  EXPECT_FALSE(apptools2::Is64BitWindows);
   ASSERT_TRUE(REG::RegistryWriteString(HKEY_LOCAL_MACHINE, Key(), L"v", L"x"));
   const REGSAM redirected = testenv::IsWow64() ? KEY_WOW64_32KEY : 0;
   EXPECT_TRUE(testenv::ReadValue(HKEY_LOCAL_MACHINE, Key(), L"v", redirected).found);

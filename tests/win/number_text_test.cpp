@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <cstdint>
 
 namespace {
 
@@ -20,6 +21,13 @@ TEST(NumberText, HexLowerCaseWithoutLeadingZeros) {
   EXPECT_EQ(win::HexText(0x1F), "1f");
   EXPECT_EQ(win::HexText(0xC0000005u), "c0000005");
   EXPECT_EQ(win::HexText(UINT_MAX), "ffffffff");
+}
+
+TEST(NumberText, WidestValuesInEitherBase) {
+  EXPECT_EQ(win::NumberText(4294967295u), "4294967295");
+  EXPECT_EQ(win::NumberText(UINT64_MAX), "18446744073709551615");
+  EXPECT_EQ(win::NumberText(1ull << 63, 10, true), "-9223372036854775808");
+  EXPECT_EQ(win::NumberText(UINT64_MAX, 16), "ffffffffffffffff");
 }
 
 }  // namespace

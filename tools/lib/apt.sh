@@ -1,4 +1,6 @@
-# Sourced by the scripts that install Debian packages (tools/setup, tools/vm/run).
+# Sourced by the scripts that install Debian packages (tools/setup, tools/vm/run), after they
+# set $here to the work tree.
+. "$here/tools/lib/common.sh"
 #
 # tw6_apt_install WHO PACKAGE...: installs the packages, surviving a package registry that is
 # mid-sync. A failed index update is a warning (apt keeps the lists it had); an install that
@@ -9,11 +11,10 @@
 tw6_apt_install() {
   local who=$1
   shift
-  local sudo="" log code=0 failed codename
-  [ "$(id -u)" -eq 0 ] || sudo=sudo
+  local log code=0 failed codename
   log=$(mktemp "${TMPDIR:-/tmp}/tw6-apt.XXXXXX")
 
-  $sudo apt-get update -qq -o Acquire::Retries=3 >"$log" 2>&1 || code=$?
+  tw6_as_root apt-get update -qq -o Acquire::Retries=3 >"$log" 2>&1 || code=$?
   if [ "$code" != 0 ]; then
     failed=$(sed -n 's/^[EW]: Failed to fetch \([^ ]*\).*/\1/p' "$log" | sort -u | paste -sd ' ' -)
     echo "$who: apt-get update failed (exit code $code) for ${failed:-an index apt did not name}; installing from the package lists there are" >&2
@@ -42,9 +43,8 @@ tw6_apt_install() {
 
 # One "apt-get install" of the packages; its output goes to the log given first.
 tw6_apt_get_install() {
-  local log=$1 sudo=""
+  local log=$1
   shift
-  [ "$(id -u)" -eq 0 ] || sudo=sudo
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends \
+  DEBIAN_FRONTEND=noninteractive tw6_as_root apt-get install -y -qq --no-install-recommends \
     -o Acquire::Retries=3 "$@" >"$log" 2>&1
 }

@@ -1,7 +1,8 @@
-# Sourced by the scripts that run Windows programs (tools/run, tools/test, the benchmarks),
-# after they set $here to the work tree. Decides once whether Wine runs here (the native way)
-# or in a virtual machine (the VM way), says which and why in one line, and says what failed
-# when a script stops on an error.
+# Sourced by the scripts that run on the host (tools/run, tools/test, the benchmarks,
+# tools/fuzz), after they set $here to the work tree. Says what failed when a script stops on an
+# error, and, unless the script runs no Windows program (tw6_no_wine=1, set before), decides once
+# whether Wine runs here (the native way) or in a virtual machine (the VM way) and says which and
+# why in one line.
 #
 # TW6_BENCH=native|vm forces a way; unset or auto checks the host. TW6_IN_VM is set in the
 # guest, where the script runs only its Wine part.
@@ -9,9 +10,10 @@
 tw6_name=${0#"$here/"}
 tw6_argv=("$@")  # sourced without arguments, so these are the script's own
 
+. "$here/tools/lib/common.sh"
 # No script of ours stops without a word.
 set -o errtrace
-trap 'tw6_code=$?; echo "$tw6_name: stopped: \"$BASH_COMMAND\" exited with $tw6_code (line $LINENO)" >&2' ERR
+tw6_trap_errors "$tw6_name: stopped: "
 
 # Whether this host executes 32-bit x86 code: a 93-byte static i386 ELF program (exit(42)
 # through int 0x80) needs neither libc6:i386 nor Wine, so the check holds before and after
@@ -106,4 +108,4 @@ tw6_prefix_root() {
   echo "${TW6_PREFIX_ROOT:-$here/build/prefixes}"
 }
 
-tw6_choose_way
+[ -n "${tw6_no_wine:-}" ] || tw6_choose_way

@@ -11,9 +11,9 @@ namespace {
 template <class Make>
 win::UniqueKernelHandle PrefixSessionThenPlain(std::string_view name, uint32_t sessionId,
                                                Make make) {
-  win::UniqueKernelHandle handle(make(Widen(WithNamespacePrefix(name))));
-  if (!handle) handle.reset(make(Widen(InSession(sessionId, name))));
-  if (!handle) handle.reset(make(Widen(name)));
+  win::UniqueKernelHandle handle(make(WidenBytes(WithNamespacePrefix(name))));
+  if (!handle) handle.reset(make(WidenBytes(InSession(sessionId, name))));
+  if (!handle) handle.reset(make(WidenBytes(name)));
   return handle;
 }
 
