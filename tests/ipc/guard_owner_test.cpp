@@ -92,15 +92,7 @@ class ForgedQueue {
   uint32_t Counter() const {
     return ipc::QueueHeader::Counter(static_cast<const uint8_t*>(view_.get()));
   }
-  std::vector<uint8_t> ReadPipe() {
-    DWORD available = 0;
-    ::PeekNamedPipe(read_.get(), nullptr, 0, nullptr, &available, nullptr);
-    std::vector<uint8_t> bytes(available);
-    DWORD read = 0;
-    if (available) ::ReadFile(read_.get(), bytes.data(), available, &read, nullptr);
-    bytes.resize(read);
-    return bytes;
-  }
+  std::vector<uint8_t> ReadPipe() { return testenv::ReadAvailable(read_.get()); }
   // The file's bytes, read past the map once it is closed.
   std::string FileBytes() {
     view_.reset();

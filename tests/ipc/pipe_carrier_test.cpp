@@ -59,15 +59,7 @@ class HandMadeQueue {
   bool ok() const { return header_ && read_; }
   void CloseMutex() { mutex_.reset(); }
   uint8_t* header() { return header_; }
-  std::vector<uint8_t> ReadAvailable() {
-    DWORD available = 0;
-    ::PeekNamedPipe(read_.get(), nullptr, 0, nullptr, &available, nullptr);
-    std::vector<uint8_t> bytes(available);
-    DWORD read = 0;
-    if (available) ::ReadFile(read_.get(), bytes.data(), available, &read, nullptr);
-    bytes.resize(read);
-    return bytes;
-  }
+  std::vector<uint8_t> ReadAvailable() { return testenv::ReadAvailable(read_.get()); }
 
  private:
   win::UniqueKernelHandle mutex_, map_;

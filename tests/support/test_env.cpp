@@ -105,4 +105,14 @@ std::string ReadFileText(const std::wstring& path) {
   return text;
 }
 
+std::vector<uint8_t> ReadAvailable(HANDLE pipe) {
+  DWORD available = 0;
+  ::PeekNamedPipe(pipe, nullptr, 0, nullptr, &available, nullptr);
+  std::vector<uint8_t> bytes(available);
+  DWORD read = 0;
+  if (available) ::ReadFile(pipe, bytes.data(), available, &read, nullptr);
+  bytes.resize(read);
+  return bytes;
+}
+
 }  // namespace testenv

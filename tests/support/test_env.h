@@ -2,7 +2,9 @@
 
 #include <windows.h>
 
+#include <cstdint>
 #include <string>
+#include <vector>
 
 namespace testenv {
 
@@ -46,5 +48,7 @@ bool PathExists(const std::wstring& path);
 bool CopyTo(const std::wstring& from, const std::wstring& to);
 void WriteFileText(const std::wstring& path, const std::string& text);
 std::string ReadFileText(const std::wstring& path);
+// What a pipe holds now, without waiting for more.
+std::vector<uint8_t> ReadAvailable(HANDLE pipe);
 
 }  // namespace testenv
