@@ -19,7 +19,7 @@ tw6_root_or_host() {
       ;;
     *) echo "$name: TW6_ROOT must be 1, 0 or auto, not \"$TW6_ROOT\"" >&2; exit 2 ;;
   esac
-  echo "$name: the build and Wine run in the Debian root (tools/root/enter): $why" >&2
+  echo "$name: runs in the Debian root (tools/root/enter): $why" >&2
   trap - ERR
   if [ "$name" = tools/test ]; then
     # The way in itself, checked before the suite runs through it.
