@@ -47,6 +47,13 @@ esac
 STANDIN
 chmod +x "$bin"/dpkg "$bin"/sudo "$bin"/apt-get
 echo "VERSION_CODENAME=testworm" >"$work/os-release"
+# The pinned osslsigncode as already unpacked in a cache of the test's own: the machine's cache
+# (or its lack) must not decide the cases.
+. "$here/tools/lib/osslsigncode.sh"
+pinned=$work/cache/tw6-tools/osslsigncode-$tw6_osslsigncode_pin/usr/bin
+mkdir -p "$pinned"
+printf '#!/bin/bash\n' >"$pinned/osslsigncode"
+chmod +x "$pinned/osslsigncode"
 
 failures=0
 # Runs tools/setup with the stand-ins; sets $out, $code and $log.
@@ -54,7 +61,7 @@ run_setup() {
   log=$work/calls
   : >"$log"
   out=$(PATH=$bin STANDIN_LOG=$log STANDIN_UPDATE=$1 STANDIN_INSTALLS=$2 \
-    TW6_OS_RELEASE=$work/os-release TMPDIR=$work bash "$here/tools/setup" 2>&1) && code=0 || code=$?
+    TW6_OS_RELEASE=$work/os-release TMPDIR=$work XDG_CACHE_HOME=$work/cache bash "$here/tools/setup" 2>&1) && code=0 || code=$?
 }
 expect() {
   local what=$1
@@ -70,6 +77,7 @@ expect() {
 }
 has() { grep -q -e "$1" <<<"$out"; }
 lacks() { ! grep -q -e "$1" <<<"$out"; }
+never_called() { ! grep -q -e "$1" "$log"; }
 installs() { [ "$(grep -c '^apt-get install' "$log")" = "$1" ]; }
 
 run_setup fail "ok"
@@ -77,6 +85,7 @@ expect "a failed update goes on to the install" [ "$code" = 0 ]
 expect "the warning names the failed index" has "apt-get update failed (exit code 100) for http://deb.debian.org/debian-security/dists/bookworm-security/main/binary-i386/Packages.xz; installing"
 expect "the update is retried by apt" grep -q "^apt-get update .*Acquire::Retries=3" "$log"
 expect "one install" installs 1
+expect "an install that worked keeps the architecture" never_called "remove-architecture"
 
 run_setup fail "unmet ok"
 expect "the main suite's retry succeeds" [ "$code" = 0 ]
@@ -89,6 +98,7 @@ expect "a failing retry fails setup" [ "$code" != 0 ]
 expect "apt's own error is shown" has "E: Unable to correct problems, you have held broken packages."
 expect "the user is told what to do" has "run tools/setup again in a few minutes"
 expect "never a bare exit code" lacks "exited with 100"
+expect "a failed install takes back the architecture it added" grep -q "^dpkg --remove-architecture i386" "$log"
 
 run_setup ok "broken"
 expect "a failure other than unmet dependencies is not retried" installs 1

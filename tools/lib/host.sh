@@ -5,7 +5,8 @@
 # why in one line.
 #
 # TW6_BENCH=native|vm forces a way; unset or auto checks the host. TW6_IN_VM is set in the
-# guest, where the script runs only its Wine part.
+# guest, where the script runs only its Wine part; TW6_IN_ROOT in the Debian root
+# (tools/lib/root.sh), where the script runs whole.
 
 tw6_name=${0#"$here/"}
 tw6_argv=("$@")  # sourced without arguments, so these are the script's own
@@ -42,10 +43,14 @@ tw6_runs_i386() {
   return 1
 }
 
-# Sets TW6_WAY to native or vm and prints the line that says why.
+. "$here/tools/lib/root.sh"
+
+# Sets TW6_WAY to native or vm and prints the line that says why. Where Wine runs on this host
+# and the host cannot install its packages, the script runs again in the Debian root instead.
 tw6_choose_way() {
-  if [ -n "${TW6_IN_VM:-}" ]; then
+  if [ -n "${TW6_IN_VM:-}" ] || [ -n "${TW6_IN_ROOT:-}" ]; then
     TW6_WAY=native
+    export TW6_WAY
     return
   fi
   case ${TW6_BENCH:-auto} in
@@ -55,6 +60,7 @@ tw6_choose_way() {
     *) echo "$tw6_name: TW6_BENCH must be native, vm or auto, not \"$TW6_BENCH\"" >&2; exit 2 ;;
   esac
   if [ "$TW6_WAY" = native ]; then
+    tw6_root_or_host "$tw6_name" "${tw6_argv[@]}"
     echo "$tw6_name: Wine runs on this host: $tw6_why" >&2
   else
     echo "$tw6_name: Wine runs in a virtual machine: $tw6_why" >&2
