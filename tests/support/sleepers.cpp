@@ -17,10 +17,14 @@ bool Listed(DWORD id) {
   return std::find(ids.begin(), ids.end(), id) != ids.end();
 }
 
-// A new process fills in its own parameters while it starts; until then its image path
-// cannot be read and the lookups fall back to the table's short name.
+// A new process fills in its own parameters while it starts, and may replace them once (Wine
+// does); until its main function runs, its image path can read as missing at any moment and the
+// lookups fall back to the table's short name. The sleeper's event says that it runs.
 bool StartedUp(const ChildProcess& child, bool x64) {
   if (!Listed(child.id())) return false;
+  const std::wstring event = L"tw6-sleeper-" + std::to_wstring(child.id());
+  win::UniqueKernelHandle running(::OpenEventW(SYNCHRONIZE, FALSE, event.c_str()));
+  if (!running) return false;
   if (x64) return true;
   win::UniqueKernelHandle process(
       ::OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, child.id()));
