@@ -26,6 +26,12 @@ using Bytes = std::vector<std::uint8_t>;
 
 std::string Narrow(const std::wstring& text) { return std::string(text.begin(), text.end()); }
 
+// The debugger line before the driver's create, for the driver file at that path.
+std::string CreateLine(const std::wstring& driver) {
+  return "(TW Driver_Install) -> sc.exe create TW5IFS type= filesys start= auto binPath= \"" +
+         Narrow(driver) + "\" DisplayName= \"Dravelin Tidewell FileSystemChanges Driver\"";
+}
+
 bool StartsWith(const std::string& text, const std::string& start) {
   return text.compare(0, start.size(), start) == 0;
 }
@@ -116,9 +122,7 @@ TEST_F(InstallTest, InstallFromAFolderWithBlanksThenAgainThenUninstall) {
   const testenv::MaintRun first = testenv::RunMaint(exe, L"-INSTALL");
   EXPECT_EQ(first.exitCode, 0u);
   ASSERT_EQ(first.debugLines.size(), 3u);
-  EXPECT_EQ(first.debugLines[0],
-            "(TW Driver_Install) -> sc.exe create TW5IFS type= filesys start= auto binPath= \"" +
-                Narrow(driver) + "\" DisplayName= \"Dravelin Tidewell FileSystemChanges Driver\"");
+  EXPECT_EQ(first.debugLines[0], CreateLine(driver));
   EXPECT_EQ(first.debugLines[1], "(TW Driver_Install) -> errorcode=0");
   // The driver file is not ours and not there: the start fails, and says so.
   EXPECT_TRUE(StartsWith(first.debugLines[2], "(TW Driver_Start) -> errorcode="));
@@ -204,9 +208,7 @@ TEST_P(ReplaceableInstallTest, NothingReplaceableIsRegistered) {
   const testenv::MaintRun run = testenv::RunMaint(exe, L"-INSTALL");
   EXPECT_EQ(run.exitCode, 0u);
   ASSERT_EQ(run.debugLines.size(), 3u);
-  EXPECT_EQ(run.debugLines[0],
-            "(TW Driver_Install) -> sc.exe create TW5IFS type= filesys start= auto binPath= \"" +
-                Narrow(driver) + "\" DisplayName= \"Dravelin Tidewell FileSystemChanges Driver\"");
+  EXPECT_EQ(run.debugLines[0], CreateLine(driver));
   if (writable == Writable::Logger) {
     EXPECT_EQ(run.debugLines[1], "(TW Driver_Install) -> errorcode=0");
     EXPECT_TRUE(testenv::ServiceExists(L"TW5IFS"));
