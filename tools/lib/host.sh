@@ -16,60 +16,40 @@ tw6_argv=("$@")  # sourced without arguments, so these are the script's own
 set -o errtrace
 tw6_trap_errors "$tw6_name: stopped: "
 
-# Whether this host executes 32-bit x86 code: a 93-byte static i386 ELF program (exit(42)
-# through int 0x80) needs neither libc6:i386 nor Wine, so the check holds before and after
-# tools/setup. Sets tw6_why to what the attempt gave.
-tw6_runs_i386() {
-  local dir file code out
-  for dir in "${TMPDIR:-/tmp}" "$here/build"; do
-    mkdir -p "$dir" 2>/dev/null || continue
-    file=$(mktemp "$dir/tw6-i386.XXXXXX" 2>/dev/null) || continue
-    printf '\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00\x01\x00\x00\x00\x54\x80\x04\x08\x34\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x34\x00\x20\x00\x01\x00\x28\x00\x00\x00\x00\x00' >"$file"
-    printf '\x01\x00\x00\x00\x00\x00\x00\x00\x00\x80\x04\x08\x00\x80\x04\x08\x5d\x00\x00\x00\x5d\x00\x00\x00\x05\x00\x00\x00\x00\x10\x00\x00' >>"$file"
-    printf '\x31\xdb\xb3\x2a\x31\xc0\x40\xcd\x80' >>"$file"
-    chmod +x "$file"
-    out=$( ("$file") 2>&1) && code=0 || code=$?
-    rm -f "$file"
-    # A folder mounted noexec says nothing about the processor: try the next one.
-    [ "$code" = 126 ] && [[ $out == *"Permission denied"* ]] && continue
-    case $code in
-      42) tw6_why="this host executes 32-bit x86 code"; return 0 ;;
-      126) tw6_why="this host cannot execute 32-bit x86 code (${out##*: })" ;;
-      *) tw6_why="this host cannot execute 32-bit x86 code (a 32-bit program ended with $code)" ;;
-    esac
-    return 1
-  done
-  tw6_why="no folder lets a test program run (${TMPDIR:-/tmp} and build/ are noexec); taking the VM way"
-  return 1
-}
-
 . "$here/tools/lib/root.sh"
 
-# Sets TW6_WAY to native or vm and prints the line that says why. Where Wine runs on this host
-# and the host cannot install its packages, the script runs again in the Debian root instead.
+# Sets TW6_WAY to native or vm and prints the one line that says which way and why: on this
+# host with its own packages, in the Debian root where tools/setup cannot install a consistent
+# set, or, where this host cannot execute 32-bit x86 code, the build in the Debian root and Wine
+# in a virtual machine booted from that root. The last two run the script again, whole, there.
 tw6_choose_way() {
-  if [ -n "${TW6_IN_VM:-}" ] || [ -n "${TW6_IN_ROOT:-}" ]; then
+  if [ -n "${TW6_IN_VM:-}" ]; then
     TW6_WAY=native
-    export TW6_WAY
-    return
-  fi
-  case ${TW6_BENCH:-auto} in
-    native) TW6_WAY=native tw6_why="asked for with TW6_BENCH=native" ;;
-    vm) TW6_WAY=vm tw6_why="asked for with TW6_BENCH=vm" ;;
-    auto) if tw6_runs_i386; then TW6_WAY=native; else TW6_WAY=vm; fi ;;
-    *) echo "$tw6_name: TW6_BENCH must be native, vm or auto, not \"$TW6_BENCH\"" >&2; exit 2 ;;
-  esac
-  if [ "$TW6_WAY" = native ]; then
-    tw6_root_or_host "$tw6_name" "${tw6_argv[@]}"
-    echo "$tw6_name: Wine runs on this host: $tw6_why" >&2
+  elif [ -n "${TW6_IN_ROOT:-}" ]; then
+    TW6_WAY=${TW6_ROOT_WAY:-native}
   else
-    echo "$tw6_name: Wine runs in a virtual machine: $tw6_why" >&2
+    case ${TW6_BENCH:-auto} in
+      native) TW6_WAY=native tw6_why="asked for with TW6_BENCH=native" ;;
+      vm) TW6_WAY=vm tw6_why="asked for with TW6_BENCH=vm" ;;
+      auto) if tw6_runs_i386; then TW6_WAY=native; else TW6_WAY=vm; fi ;;
+      *) echo "$tw6_name: TW6_BENCH must be native, vm or auto, not \"$TW6_BENCH\"" >&2; exit 2 ;;
+    esac
+    if [ "$TW6_WAY" = native ]; then
+      tw6_root_or_host "$tw6_name" "${tw6_argv[@]}"
+      echo "$tw6_name: runs on this host, Wine included, with the host's packages: $tw6_why" >&2
+    else
+      if [ "${TW6_ROOT:-auto}" = 0 ]; then
+        echo "$tw6_name: TW6_ROOT=0 does not fit the VM way: its guest boots the Debian root, and the build runs in that root" >&2
+        exit 2
+      fi
+      tw6_enter_root "$tw6_name" "builds in the Debian root and runs Wine in a virtual machine booted from it: $tw6_why" vm "${tw6_argv[@]}"
+    fi
   fi
   export TW6_WAY
 }
 
-# Installs what is missing and builds everything, on the host only: the guest runs what the
-# host built. With "quiet" the build's own lines are dropped.
+# Installs what is missing and builds everything, outside the guest only: the guest runs what
+# the root (or the host) built. With "quiet" the build's own lines are dropped.
 tw6_build_on_host() {
   [ -z "${TW6_IN_VM:-}" ] || return 0
   "$here/tools/setup"
@@ -90,7 +70,8 @@ tw6_on_host() {
 }
 
 # On the VM way, the calling script runs again in the guest with its own arguments, where it
-# skips the host's steps; this shell then ends with the guest's exit code.
+# skips the steps of the host (here: of the root); this shell then ends with the guest's exit
+# code.
 tw6_rest_in_vm() {
   if [ "$TW6_WAY" = vm ] && [ -z "${TW6_IN_VM:-}" ]; then
     trap - ERR
@@ -114,4 +95,8 @@ tw6_prefix_root() {
   echo "${TW6_PREFIX_ROOT:-$here/build/prefixes}"
 }
 
-[ -n "${tw6_no_wine:-}" ] || tw6_choose_way
+if [ -n "${tw6_no_wine:-}" ]; then
+  tw6_root_or_host "$tw6_name" "${tw6_argv[@]}"
+else
+  tw6_choose_way
+fi

@@ -1,9 +1,10 @@
 # Sourced by the scripts that build or run Windows programs (through tools/lib/host.sh) and by
 # tools/release, after they set $here. The host's own packages come first: where tools/setup
 # cannot install a consistent set (a package registry mid-sync, an i386 index missing while
-# the host has the security suite's libraries), or when asked with TW6_ROOT=1, the script runs
+# the host has the security suite's libraries), where the host cannot execute 32-bit x86 code
+# (the VM way, whose guest boots the root), or when asked with TW6_ROOT=1, the script runs
 # again, whole, in the Debian root (tools/root/enter). TW6_ROOT=0 never takes it.
-#
+
 # tw6_root_or_host NAME ARGV...: returns on the host way; on the root way says so in one line
 # and ends the shell with the run's exit code in the root.
 tw6_root_or_host() {
@@ -14,18 +15,31 @@ tw6_root_or_host() {
     1) why="asked for with TW6_ROOT=1" ;;
     0) return 0 ;;
     auto)
-      "$here/tools/setup" && return 0
-      why="tools/setup could not install a consistent package set on this host (above); the root takes nothing from the host's packages"
+      if ! tw6_runs_i386; then
+        why="$tw6_why, and its builds run in the root, whose amd64 tools need none"
+      elif "$here/tools/setup"; then
+        return 0
+      else
+        why="tools/setup could not install a consistent package set on this host (above); the root takes nothing from the host's packages"
+      fi
       ;;
     *) echo "$name: TW6_ROOT must be 1, 0 or auto, not \"$TW6_ROOT\"" >&2; exit 2 ;;
   esac
-  echo "$name: runs in the Debian root (tools/root/enter): $why" >&2
+  tw6_enter_root "$name" "runs in the Debian root (tools/root/enter): $why" native "$@"
+}
+
+# tw6_enter_root NAME LINE WAY ARGV...: prints "NAME: LINE", runs NAME again in the root with
+# TW6_ROOT_WAY=WAY (native, or vm for a guest booted from the root) and ends the shell with its
+# exit code.
+tw6_enter_root() {
+  local name=${1#./} line=$2 way=$3 code=0
+  shift 3
+  echo "$name: $line" >&2
   trap - ERR
   if [ "$name" = tools/test ]; then
     # The way in itself, checked before the suite runs through it.
     "$here/tests/root/enter_test.sh" || exit 1
   fi
-  local code=0
-  "$here/tools/root/enter" "$here/$name" "$@" || code=$?
+  TW6_ROOT_WAY=$way "$here/tools/root/enter" "$here/$name" "$@" || code=$?
   exit "$code"
 }
