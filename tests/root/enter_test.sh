@@ -15,6 +15,7 @@ fail() { echo "enter_test: FAILED: $*" >&2; failures=$((failures + 1)); }
 probe='
 echo "pidns $(readlink /proc/self/ns/pid)"
 echo "uid $(id -u)"
+echo "owner $(stat -c %u "$2")"
 echo "hosts $(getent hosts "$(hostname)" >/dev/null && echo resolves)"
 echo "pts $([ -c /dev/pts/ptmx ] && echo yes)"
 echo "shm $(stat -f -c %T /dev/shm)"
@@ -32,7 +33,8 @@ fact() { sed -n "s/^$1 //p" <<<"$out"; }
 
 [ "$code" = 7 ] || fail "the command's exit code comes back (got $code): $out"
 [ "$(fact pidns)" != "$(readlink /proc/self/ns/pid)" ] || fail "the run has a PID namespace of its own"
-[ "$(fact uid)" = "$(stat -c %u "$here")" ] || fail "the run is the work tree's owner (got $(fact uid))"
+# In a user namespace the owner has another id than outside: compared as the root sees it.
+[ "$(fact uid)" = "$(fact owner)" ] || fail "the run is the work tree's owner (got $(fact uid), the owner $(fact owner))"
 [ "$(fact hosts)" = resolves ] || fail "the host name resolves in the root"
 [ "$(fact pts)" = yes ] || fail "/dev/pts is there in the root"
 [ "$(fact shm)" = tmpfs ] || fail "/dev/shm is a tmpfs in the root"
