@@ -27,6 +27,8 @@ touch "/usr/$1" 2>/dev/null || true
 (exec -a "$1" sleep 600) </dev/null >/dev/null 2>&1 &
 exit 7
 '
+# The root is made, where it is not yet, with its lines on the terminal: minutes, not silence.
+"$here/tools/root/enter" true || { echo "enter_test: FAILED: the root cannot be entered (above)" >&2; exit 1; }
 out=$(cd "$here/tools" && "$here/tools/root/enter" bash -c "$probe" probe "$mark" "$here" 2>&1)
 code=$?
 fact() { sed -n "s/^$1 //p" <<<"$out"; }

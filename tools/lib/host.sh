@@ -35,8 +35,8 @@ tw6_choose_way() {
       *) echo "$tw6_name: TW6_BENCH must be native, vm or auto, not \"$TW6_BENCH\"" >&2; exit 2 ;;
     esac
     if [ "$TW6_WAY" = native ]; then
+      tw6_native_why=$tw6_why
       tw6_root_or_host "$tw6_name" "${tw6_argv[@]}"
-      echo "$tw6_name: runs on this host, Wine included, with the host's packages: $tw6_why" >&2
     else
       if [ "${TW6_ROOT:-auto}" = 0 ]; then
         echo "$tw6_name: TW6_ROOT=0 does not fit the VM way: its guest boots the Debian root, and the build runs in that root" >&2

@@ -8,23 +8,32 @@
 # tw6_root_or_host NAME ARGV...: returns on the host way; on the root way says so in one line
 # and ends the shell with the run's exit code in the root.
 tw6_root_or_host() {
-  local name=${1#./} why
+  local name=${1#./} why="" host=0
   shift
   [ -z "${TW6_IN_ROOT:-}" ] || return 0
   case ${TW6_ROOT:-auto} in
     1) why="asked for with TW6_ROOT=1" ;;
-    0) return 0 ;;
+    0) why="asked for with TW6_ROOT=0" host=1 ;;
     auto)
-      if ! tw6_runs_i386; then
-        why="$tw6_why, and its builds run in the root, whose amd64 tools need none"
-      elif "$here/tools/setup"; then
-        return 0
-      else
-        why="tools/setup could not install a consistent package set on this host (above); the root takes nothing from the host's packages"
+      # tw6_native_why: set where the caller has already chosen to run Wine here.
+      if [ -z "${tw6_native_why:-}" ]; then
+        if tw6_runs_i386; then
+          tw6_native_why=$tw6_why
+        else
+          why="$tw6_why, and its builds run in the root, whose amd64 tools need none"
+        fi
+      fi
+      if [ -z "$why" ]; then
+        "$here/tools/setup" && why="$tw6_native_why, and the host has every package (tools/setup)" host=1 ||
+          why="tools/setup could not install a consistent package set on this host (above); the root takes nothing from the host's packages"
       fi
       ;;
     *) echo "$name: TW6_ROOT must be 1, 0 or auto, not \"$TW6_ROOT\"" >&2; exit 2 ;;
   esac
+  if [ "$host" = 1 ]; then
+    echo "$name: runs on this host with the host's packages: $why" >&2
+    return 0
+  fi
   tw6_enter_root "$name" "runs in the Debian root (tools/root/enter): $why" native "$@"
 }
 
