@@ -24,11 +24,12 @@ tw6_osslsigncode() {
 # Fetches and unpacks the pinned package into the cache unless it is there or installed;
 # says whether its shared libraries resolve on this host.
 tw6_osslsigncode_fetch() {
-  local who=$1 deb missing
+  local who=$1 deb missing out
   tw6_osslsigncode && return 0
   mkdir -p "$tw6_osslsigncode_cache.part"
-  (cd "$tw6_osslsigncode_cache.part" && apt-get download -q "osslsigncode=$tw6_osslsigncode_pin") >&2 ||
-    { echo "$who: could not fetch osslsigncode $tw6_osslsigncode_pin (apt-get download)" >&2; return 1; }
+  # apt's own lines only when it fails: as root it also warns that it fetches unsandboxed.
+  out=$(cd "$tw6_osslsigncode_cache.part" && apt-get download -q "osslsigncode=$tw6_osslsigncode_pin" 2>&1) ||
+    { echo "$out" >&2; echo "$who: could not fetch osslsigncode $tw6_osslsigncode_pin (apt-get download)" >&2; return 1; }
   deb=$(ls "$tw6_osslsigncode_cache.part"/osslsigncode_*.deb)
   dpkg-deb -x "$deb" "$tw6_osslsigncode_cache.part"
   rm -rf "$tw6_osslsigncode_cache"
