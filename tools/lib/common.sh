@@ -4,6 +4,9 @@
 # set before the call (VAR=x tw6_as_root ...) reach COMMAND as they would reach sudo.
 tw6_is_root() { [ "$(id -u)" -eq 0 ]; }
 tw6_as_root() { if tw6_is_root; then "$@"; else sudo "$@"; fi; }
+# Whether tw6_as_root can work without asking: root, or sudo that asks nothing.
+tw6_sudo_asks_nothing() { command -v sudo >/dev/null && sudo -n true 2>/dev/null; }
+tw6_can_be_root() { tw6_is_root || tw6_sudo_asks_nothing; }
 
 # tw6_trap_errors LEAD [END]: a failing command stops the script with the line
 # LEAD"COMMAND" exited with CODE END (END: " (line N)" unless given), in functions and subshells
